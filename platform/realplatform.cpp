@@ -1,0 +1,125 @@
+#include "platform/realplatform.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QProcess>
+#include <QWidget>
+#include <cstdio>
+
+#include "platform/commandline.h"
+#include "platform/x11activate.h"
+
+namespace platform {
+
+QString RealPlatform::applicationPath() { return QCoreApplication::applicationDirPath(); }
+
+QString RealPlatform::currentDirectory() { return QDir::currentPath(); }
+
+Failure RealPlatform::changeDirectory(const QString& folder) {
+    const auto found = findPath(QDir::currentPath(), folder);
+    if (!found) return QStringLiteral("no such folder");
+    if (!QFileInfo(*found).isDir()) return QStringLiteral("not a folder");
+    if (!QDir::setCurrent(*found)) return QStringLiteral("permission denied");
+    return std::nullopt;
+}
+
+StartResult startDetached(const QString& commandLine, const QString& workingDir) {
+    const QStringList words = splitCommandLine(commandLine);
+    if (words.isEmpty()) return {0, QStringLiteral("the command is empty")};
+    const ProgramResolution program =
+        resolveProgram(words.first(), workingDir, qEnvironmentVariable("PATH"));
+    if (!program.failure.isEmpty()) return {0, program.failure};
+
+    QProcess process;
+    process.setProgram(program.program);
+    process.setArguments(program.leadArgs + words.mid(1));
+    process.setWorkingDirectory(workingDir);
+    process.setStandardInputFile(QProcess::nullDevice());
+    qint64 pid = 0;
+    if (!process.startDetached(&pid)) {
+        const QString reason = process.errorString();
+        return {0, reason.isEmpty() ? QStringLiteral("it could not be started") : reason};
+    }
+    return {pid, std::nullopt};
+}
+
+StartResult RealPlatform::shell(const QString& commandLine) {
+    return startDetached(commandLine, QDir::currentPath());
+}
+
+void RealPlatform::appActivate(std::int64_t taskId) {
+    if (QGuiApplication::platformName() == u"xcb") activateWindowOfProcess(taskId);
+}
+
+void RealPlatform::winExec(const QString& commandLine, int /*showState*/) {
+    // The hidden show state is passed by the menu, but it is up to the viewer whether its window
+    // shows; a text viewer always shows one.
+    const QString cwd = QDir::currentPath();
+    const QStringList words = splitCommandLine(commandLine);
+    if (words.isEmpty()) return;
+    const QString viewer = toLocalSeparators(words.first());
+    const bool isWindowsViewer = viewer.section(u'/', -1).compare(u"notepad.exe", Qt::CaseInsensitive) == 0;
+    if (!isWindowsViewer || QFileInfo::exists(viewer)) {
+        if (const StartResult r = startDetached(commandLine, cwd); r.failure) {
+            showMessage(nullptr, QStringLiteral("Cannot start \"%1\": %2.").arg(words.first(), *r.failure));
+        }
+        return;
+    }
+    // The Windows text viewer is not here: open the document it names with the desktop's opener.
+    const QString document = words.mid(1).join(u' ');
+    const auto found = findPath(cwd, document);
+    if (!found || !QFileInfo(*found).isFile()) {
+        showMessage(nullptr, QStringLiteral("Cannot open \"%1\": the file does not exist in %2.")
+                                 .arg(document, QDir::toNativeSeparators(cwd)));
+        return;
+    }
+    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {*found}, cwd)) {
+        showMessage(nullptr, QStringLiteral("Cannot open \"%1\": no program to show text files was found "
+                                            "(xdg-open could not be started).")
+                                 .arg(document));
+    }
+}
+
+DialogFilter dialogFilter(const QString& filter) {
+    const QString label = filter.section(u'|', 0, 0);
+    QString pattern = filter.section(u'|', 1, 1);
+    if (pattern == u"*.*") pattern = QStringLiteral("*");
+    return {label, pattern};
+}
+
+OpenDialogResult RealPlatform::showOpen(const OpenDialogRequest& request) {
+    const DialogFilter filter = dialogFilter(request.filter);
+    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("Open"), QDir::currentPath());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilter(filter.label.section(u'(', 0, 0).trimmed() + QStringLiteral(" (") + filter.pattern +
+                         u')');
+    // Show the filter under its own name, while the pattern that applies is the one above.
+    if (auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+        combo->setItemText(0, filter.label);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return {false, dialog.selectedFiles().first()};
+}
+
+void RealPlatform::showMessage(QWidget* parent, const QString& text) {
+    const QString title = parent ? parent->window()->windowTitle() : QCoreApplication::applicationName();
+    QMessageBox::warning(parent, title, text);
+}
+
+void RealPlatform::reportFatal(const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+    QMessageBox::critical(nullptr, QCoreApplication::applicationName(), text);
+}
+
+void RealPlatform::endProgram(int status) { QCoreApplication::exit(status); }
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+#pragma once
+#include <cstdint>
+
+namespace platform {
+
+// Looks for a top-level window of process `pid` (by _NET_WM_PID among the window manager's
+// client list, or among the root's children where there is no window manager) and asks the
+// window manager to activate it (_NET_ACTIVE_WINDOW). Returns whether a window was found. Does
+// nothing and returns false when the application does not run on X11.
+bool activateWindowOfProcess(std::int64_t pid);
+
+}  // namespace platform
