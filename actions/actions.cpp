@@ -25,16 +25,18 @@ void Actions::Command5_Click() {
 
     if (const platform::Failure failure = platform_.changeDirectory(menu_.SelectedFolder)) {
         platform_.changeDirectory(programFolder);
-        platform_.showMessage(&menu_, QStringLiteral("Cannot install \"%1\": cannot change to folder \"%2\": %3.")
-                                          .arg(entry, menu_.SelectedFolder, *failure));
+        platform_.showMessage(&menu_,
+                              QStringLiteral("Cannot install \"%1\": cannot change to folder \"%2\": %3.")
+                                  .arg(entry, menu_.SelectedFolder, *failure));
         return;
     }
     const platform::StartResult started = platform_.shell(menu_.SelectedCommand);
     if (started.failure) {
         // Restore the folder first: the message box waits for the user.
         platform_.changeDirectory(programFolder);
-        platform_.showMessage(&menu_, QStringLiteral("Cannot install \"%1\": cannot start \"%2\" in folder \"%3\": %4.")
-                                          .arg(entry, menu_.SelectedCommand, menu_.SelectedFolder, *started.failure));
+        platform_.showMessage(
+            &menu_, QStringLiteral("Cannot install \"%1\": cannot start \"%2\" in folder \"%3\": %4.")
+                        .arg(entry, menu_.SelectedCommand, menu_.SelectedFolder, *started.failure));
         return;
     }
     platform_.appActivate(started.taskId);

@@ -35,6 +35,7 @@ constexpr auto none = std::nullopt;
 using K = Kind;
 using F = FontKind;
 
+// clang-format off
 // name, kind, container, left, top, width, height, tab index, caption, font, background
 constexpr ControlRow rows[] = {
     {"Frame5", K::Frame, nullptr, 0, 3120, 5652, 2052, 16, "Frame5", F::None, LightGrey},
@@ -59,6 +60,7 @@ constexpr ControlRow rows[] = {
     {"Picture1", K::Picture, nullptr, 120, 80, 2430, 960, 0, "", F::None, none},
     {"Label6", K::Label, nullptr, 2640, 120, 1095, 855, 1, "2 Great Programs ready for installation", F::Bold, none},
 };
+// clang-format on
 
 QFont fontFor(FontKind kind) {
     // Arial at 7.5 pt and 8.25 pt are 10 and 11 pixels at 96 dpi; pixel sizes keep the layout
@@ -150,7 +152,8 @@ void buildLayout(QWidget* window, QStyle* style) {
     // Where windowed controls overlap, the panels that hold the list, the description and the
     // install button are in front, so that none of their own controls is cut; the picture's
     // border shows in full. Labels lie beneath every windowed control.
-    for (const char* name : {"Frame4", "Frame3", "Frame5", "Frame2", "Frame1", "Picture1"}) made.at(name)->raise();
+    for (const char* name : {"Frame4", "Frame3", "Frame5", "Frame2", "Frame1", "Picture1"})
+        made.at(name)->raise();
     for (const ControlRow& row : rows) {
         if (row.kind == Kind::Label) made.at(row.name)->lower();
     }

@@ -23,7 +23,7 @@ enum class FontKind { None, Regular, Bold, Hint };  // Arial 7.5 pt, 7.5 pt bold
 struct ControlRow {
     const char* name;
     Kind kind;
-    const char* container;  // nullptr: the window's client area
+    const char* container;         // nullptr: the window's client area
     int left, top, width, height;  // twips
     int tabIndex;                  // -1: never in the keyboard order
     const char* caption;

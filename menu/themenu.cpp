@@ -88,7 +88,8 @@ TheMenu::TheMenu(platform::Platform& platform, QWidget* parent)
 
     // The highlight changes by mouse, by keyboard and when the program sets the selected index.
     connect(List1, &QListWidget::currentRowChanged, this, [this](int) { List1_Click(); });
-    connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) { Q_EMIT List1_DblClick(); });
+    connect(List1, &QListWidget::itemDoubleClicked, this,
+            [this](QListWidgetItem*) { Q_EMIT List1_DblClick(); });
 
     Picture1->setFocus();
 }
@@ -138,7 +139,8 @@ void TheMenu::present(catalogue::Module1 tables) {
 
     const QString count = QString::number(m.ProgramCount);
     Label6->setText(count + QStringLiteral(" Great Programs ready for installation!"));
-    if (Label6->text().left(2) == u"1 ") Label6->setText(count + QStringLiteral(" Great Program ready for installation!"));
+    if (Label6->text().left(2) == u"1 ")
+        Label6->setText(count + QStringLiteral(" Great Program ready for installation!"));
 
     applyColour(this, QPalette::Window, m.ColourTable[0]);
     for (QLabel* label : {Label1, Label2, Label3, Label4, Label5, Label6}) {

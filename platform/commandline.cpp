@@ -79,9 +79,9 @@ std::optional<QString> findPath(const QString& base, const QString& path) {
             current = candidate;
             continue;
         }
-        const QStringList entries = QDir(current.isEmpty() ? QStringLiteral(".") : current)
-                                        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                                   QDir::NoDotAndDotDot);
+        const QStringList entries =
+            QDir(current.isEmpty() ? QStringLiteral(".") : current)
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         QString match;
         for (const QString& entry : entries) {
             if (entry.compare(part, Qt::CaseInsensitive) == 0) {

@@ -31,8 +31,7 @@ Failure RealPlatform::changeDirectory(const QString& folder) {
 StartResult startDetached(const QString& commandLine, const QString& workingDir) {
     const QStringList words = splitCommandLine(commandLine);
     if (words.isEmpty()) return {0, QStringLiteral("the command is empty")};
-    const ProgramResolution program =
-        resolveProgram(words.first(), workingDir, qEnvironmentVariable("PATH"));
+    const ProgramResolution program = resolveProgram(words.first(), workingDir, qEnvironmentVariable("PATH"));
     if (!program.failure.isEmpty()) return {0, program.failure};
 
     QProcess process;

@@ -17,7 +17,8 @@ template <typename T>
 using XcbReply = std::unique_ptr<T, FreeDeleter>;
 
 xcb_atom_t atom(xcb_connection_t* c, const char* name) {
-    const auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::char_traits<char>::length(name)), name);
+    const auto cookie =
+        xcb_intern_atom(c, 0, static_cast<uint16_t>(std::char_traits<char>::length(name)), name);
     XcbReply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(c, cookie, nullptr));
     return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
 }

@@ -1,0 +1,9 @@
+#!/bin/sh
+# Set-up for "Card Game" on the sample medium. It only says what it would install and where it
+# runs from; it installs nothing. When DISCMENU_MARKER names a file, it appends one line
+# "entry name|folder|arguments" to it, so that tests can see which set-up ran, where and how.
+name="Card Game"
+echo "$name set-up: would install Card Game 1.3 (800 Kb) into \$HOME/.local; running from $(pwd)${*:+ with arguments: $*}"
+if [ -n "${DISCMENU_MARKER:-}" ]; then
+    printf '%s|%s|%s\n' "$name" "$(pwd)" "$*" >>"$DISCMENU_MARKER"
+fi
