@@ -11,8 +11,8 @@
 
 namespace catalogue {
 
-inline constexpr int MaxEntries = 201;       // slots 1 to 201
-inline constexpr int ProgramSlots = 202;     // slot 0 is never used
+inline constexpr int MaxEntries = 201;    // slots 1 to 201
+inline constexpr int ProgramSlots = 202;  // slot 0 is never used
 inline constexpr char CatalogueFileName[] = "contents.inf";
 inline constexpr char EndMarker[] = "<<";
 
@@ -20,8 +20,8 @@ inline constexpr char EndMarker[] = "<<";
 // the catalogue checker reports them.
 struct Note {
     enum class Kind {
-        NotANumber,        // a numeric field with no number in it, read as 0
-        TrailingContent,   // something after the end marker (never read)
+        NotANumber,       // a numeric field with no number in it, read as 0
+        TrailingContent,  // something after the end marker (never read)
     };
     Kind kind;
     int line = 0;

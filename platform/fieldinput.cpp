@@ -1,0 +1,241 @@
+#include "platform/fieldinput.h"
+
+#include <array>
+#include <limits>
+
+namespace platform {
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Length of the well-formed UTF-8 sequence that starts at `i`, or 0 when there is none
+// (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
+std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b0 = byte(i);
+    if (b0 < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        if (b0 == 0xE0) lo = 0xA0;  // overlong
+        if (b0 == 0xED) hi = 0x9F;  // surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        if (b0 == 0xF0) lo = 0x90;  // overlong
+        if (b0 == 0xF4) hi = 0x8F;  // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (i + length > s.size()) return 0;
+    if (byte(i + 1) < lo || byte(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+    }
+    return length;
+}
+
+bool isValidUtf8(std::string_view s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8SequenceLength(s, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Windows-1252 for 0x80 to 0x9F. The five codes it leaves undefined (0x81, 0x8D, 0x8F, 0x90,
+// 0x9D) pass through as the C1 control of the same number; 0xA0 to 0xFF equal Latin-1.
+constexpr std::array<char16_t, 32> Cp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 80-87
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  // 88-8F
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 90-97
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
+};
+
+std::string fromWindows1252(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + s.size() / 4);
+    for (const char ch : s) {
+        const auto b = static_cast<unsigned char>(ch);
+        appendUtf8(out, b >= 0x80 && b <= 0x9F ? Cp1252High[b - 0x80] : b);
+    }
+    return out;
+}
+
+// Keeps well-formed sequences and replaces each ill-formed byte with U+FFFD.
+std::string repairUtf8(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8SequenceLength(s, i);
+        if (n == 0) {
+            appendUtf8(out, 0xFFFD);
+            ++i;
+        } else {
+            out.append(s.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return 99;
+}
+
+}  // namespace
+
+std::string decodeCatalogueText(std::string_view bytes) {
+    constexpr std::string_view bom = "\xEF\xBB\xBF";
+    if (bytes.starts_with(bom)) {
+        // The mark declares UTF-8; damaged sequences become U+FFFD rather than switching encodings.
+        bytes.remove_prefix(bom.size());
+        return isValidUtf8(bytes) ? std::string(bytes) : repairUtf8(bytes);
+    }
+    return isValidUtf8(bytes) ? std::string(bytes) : fromWindows1252(bytes);
+}
+
+FieldInput::FieldInput(std::string_view bytes) : decoded_(decodeCatalogueText(bytes)) {}
+
+std::optional<Field> FieldInput::next() {
+    const std::size_t size = decoded_.size();
+    // A comma always promises one more field, even when the line or the file ends right after it.
+    const bool promised = afterComma_;
+    afterComma_ = false;
+
+    while (pos_ < size && isBlank(decoded_[pos_])) ++pos_;
+    if (pos_ >= size) {
+        if (promised) return Field{"", line_, false};
+        return std::nullopt;
+    }
+
+    Field field;
+    field.line = line_;
+    if (decoded_[pos_] == '"') {
+        field.quoted = true;
+        const std::size_t start = pos_ + 1;
+        const std::size_t close = decoded_.find('"', start);
+        const std::size_t stop = close == std::string::npos ? size : close;
+        field.text = decoded_.substr(start, stop - start);
+        // Line ends inside the quotes are part of the text but still count as lines.
+        for (std::size_t i = start; i < stop; ++i) {
+            if (decoded_[i] == '\n' || (decoded_[i] == '\r' && (i + 1 >= stop || decoded_[i + 1] != '\n'))) {
+                ++line_;
+            }
+        }
+        pos_ = close == std::string::npos ? size : close + 1;
+        // Whatever follows the closing quote up to the field's end is dropped.
+        while (pos_ < size && decoded_[pos_] != ',' && !isLineEnd(decoded_[pos_])) ++pos_;
+    } else {
+        const std::size_t start = pos_;
+        while (pos_ < size && decoded_[pos_] != ',' && !isLineEnd(decoded_[pos_])) ++pos_;
+        std::size_t end = pos_;
+        while (end > start && isBlank(decoded_[end - 1])) --end;
+        field.text = decoded_.substr(start, end - start);
+    }
+
+    if (pos_ < size) {
+        if (decoded_[pos_] == ',') {
+            afterComma_ = true;
+            ++pos_;
+        } else {
+            if (decoded_[pos_] == '\r' && pos_ + 1 < size && decoded_[pos_ + 1] == '\n') ++pos_;
+            ++pos_;
+            ++line_;
+        }
+    }
+    return field;
+}
+
+int FieldInput::line() const {
+    if (pos_ >= decoded_.size() && !afterComma_ && !decoded_.empty() && isLineEnd(decoded_.back())) {
+        return line_ > 1 ? line_ - 1 : 1;
+    }
+    return line_;
+}
+
+bool FieldInput::atEnd() const {
+    for (std::size_t i = pos_; i < decoded_.size(); ++i) {
+        if (!isBlank(decoded_[i]) && !isLineEnd(decoded_[i])) return false;
+    }
+    return true;
+}
+
+Number parseNumber(std::string_view field) {
+    std::size_t i = 0;
+    while (i < field.size() && isBlank(field[i])) ++i;
+
+    Number number;
+    if (i + 1 < field.size() && field[i] == '&') {
+        const char prefix = field[i + 1];
+        const int base = (prefix == 'H' || prefix == 'h') ? 16 : (prefix == 'O' || prefix == 'o') ? 8 : 0;
+        if (base != 0) {
+            // The digits form a 32-bit pattern, so the top bit makes the value negative.
+            std::uint64_t pattern = 0;
+            for (i += 2; i < field.size() && digitValue(field[i]) < base; ++i) {
+                number.present = true;
+                if (!number.overflow) {
+                    pattern = pattern * base + digitValue(field[i]);
+                    number.overflow = pattern > 0xFFFFFFFFu;
+                }
+            }
+            if (number.overflow) {
+                number.value = std::numeric_limits<std::int64_t>::max();
+            } else if (number.present) {
+                number.value = static_cast<std::int32_t>(static_cast<std::uint32_t>(pattern));
+            }
+            return number;
+        }
+    }
+
+    bool negative = false;
+    if (i < field.size() && (field[i] == '+' || field[i] == '-')) {
+        negative = field[i] == '-';
+        ++i;
+    }
+    // The magnitude may reach 2^63 when negative, one more than the largest positive value.
+    const std::uint64_t limit =
+        static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+    std::uint64_t magnitude = 0;
+    for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+        number.present = true;
+        const auto digit = static_cast<std::uint64_t>(field[i] - '0');
+        if (!number.overflow) {
+            if (magnitude > (limit - digit) / 10) {
+                number.overflow = true;
+            } else {
+                magnitude = magnitude * 10 + digit;
+            }
+        }
+    }
+    if (number.overflow) {
+        number.value =
+            negative ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
+    } else if (number.present) {
+        // Negate in unsigned arithmetic so that 2^63 becomes the smallest int64 without overflow.
+        number.value = static_cast<std::int64_t>(negative ? 0 - magnitude : magnitude);
+    }
+    return number;
+}
+
+}  // namespace platform

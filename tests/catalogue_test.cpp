@@ -1,0 +1,261 @@
+#include "catalogue/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <variant>
+#include <vector>
+
+namespace {
+
+using catalogue::Error;
+using catalogue::Module1;
+using catalogue::Note;
+using Lines = std::vector<std::string>;
+
+// Fields 1 to 20 of a plain catalogue, one per line.
+Lines header() {
+    return {"any text (ignored)",
+            "any text (ignored)",
+            "Sample Software Collection",
+            "Spring Edition",
+            "Sample Publishing",
+            "1 March 1999",
+            "1",
+            "1",
+            "0",
+            "0",
+            "12632256",
+            "16711680",
+            "16777215",
+            "16777215",
+            "0",
+            "12632256",
+            "0",
+            "12632256",
+            "0",
+            ">>"};
+}
+
+Lines entry(const std::string& name, const std::string& separator) {
+    return {name, "1200", "setup.exe", "editor", "A small text editor.", separator};
+}
+
+Lines operator+(Lines a, const Lines& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string join(const Lines& lines, const char* eol = "\n") {
+    std::string text;
+    for (const auto& line : lines) text += line + eol;
+    return text;
+}
+
+Module1 load(const std::string& text) {
+    auto result = catalogue::readCatalogue(text);
+    if (auto* error = std::get_if<Error>(&result)) ADD_FAILURE() << error->message();
+    return std::holds_alternative<Module1>(result) ? std::get<Module1>(std::move(result)) : Module1{};
+}
+
+std::string failure(const std::string& text, Error::Kind kind) {
+    auto result = catalogue::readCatalogue(text);
+    if (!std::holds_alternative<Error>(result)) return "read without error";
+    EXPECT_EQ(std::get<Error>(result).kind, kind);
+    return std::get<Error>(result).message();
+}
+
+TEST(Catalogue, ReadsFieldsInOrderIntoTheirSlots) {
+    Lines lines = header() + entry("Text Editor", "<<");
+    const char* flags[] = {"11", "13", "12", "14"};  // file order fills slots 1, 3, 2, 4
+    std::copy(std::begin(flags), std::end(flags), lines.begin() + 6);
+    for (int i = 0; i < 9; ++i) lines[10 + i] = std::to_string(100 + i);
+    const Module1 m = load(join(lines));
+    EXPECT_EQ((Lines{m.Title, m.Subtitle, m.Publisher, m.Date}), Lines(lines.begin() + 2, lines.begin() + 6));
+    EXPECT_EQ(m.DocumentFlags, (std::array<std::int64_t, 5>{0, 11, 12, 13, 14}));
+    EXPECT_EQ(m.FlagLine, (std::array{0, 7, 9, 8, 10}));
+    EXPECT_EQ(m.ColourTable, (std::array<std::int32_t, 9>{100, 101, 102, 103, 104, 105, 106, 107, 108}));
+    EXPECT_EQ(m.ColourLine, (std::array{11, 12, 13, 14, 15, 16, 17, 18, 19}));
+    EXPECT_EQ((Lines{m.ProgramName[1], std::to_string(m.ProgramSize[1]), m.ProgramCommand[1],
+                     m.ProgramFolder[1], m.ProgramDescription[1]}),
+              Lines(lines.begin() + 20, lines.begin() + 25));
+    EXPECT_EQ(std::tuple(m.ProgramCount, m.EntryLine[1], m.EndMarkerLine, m.Notes.size()),
+              std::tuple(1, 21, 26, 0u));
+}
+
+TEST(Catalogue, ReadsTheSameWhetherOneOrSeveralFieldsPerLine) {
+    const Lines cards = {"Card Game", "800", "install.exe", "cards", "\"Cards, solitaire\"", "<<"};
+    const std::pair<std::string, int> cases[] = {
+        {join(header() + entry("Same", ">>") + entry("Same", ">>") + cards), 38},
+        {"x, y\r\nSample Software Collection,Spring Edition, Sample Publishing,1 March 1999\r\n1,1,0,0\r\n"
+         "12632256,16711680,16777215,16777215,0,12632256,0,12632256,0, >>\r\n"
+         "Same,1,a,b,c,>>\rSame, 1200, setup.exe, editor, A small text editor., >>\n"
+         "Card Game,800,install.exe,cards,\"Cards, solitaire\",<<",
+         7},
+    };
+    for (const auto& [text, endMarkerLine] : cases) {
+        const Module1 m = load(text);
+        EXPECT_EQ(m.Title, "Sample Software Collection");
+        EXPECT_EQ(m.ProgramCount, 3);
+        EXPECT_EQ(m.ProgramName[1] + m.ProgramName[2] + m.ProgramName[3], "SameSameCard Game");
+        EXPECT_EQ(m.ProgramSize[3], 800);
+        EXPECT_EQ(m.ProgramDescription[3], "Cards, solitaire");
+        EXPECT_EQ(m.ColourTable[1], 16711680);
+        EXPECT_EQ(m.EndMarkerLine, endMarkerLine);
+    }
+}
+
+TEST(Catalogue, OnlyExactlyTheEndMarkerEndsTheList) {
+    struct Case {
+        const char *leadIn, *separator;
+        int count;
+    };
+    const Case cases[] = {{"<<", "<<", 1},  // the lead-in never ends the list
+                          {">>", ">>", 2},  {">>", "x", 2},       {">>", "", 2},       {">>", "<<<", 2},
+                          {">>", "< <", 2}, {">>", "\"<< \"", 2}, {">>", "  <<  ", 1}, {">>", "\"<<\"", 1}};
+    for (const auto& c : cases) {
+        Lines lines = header() + entry("One", c.separator) + entry("Two", "<<");
+        lines[19] = c.leadIn;
+        const Module1 m = load(join(lines));
+        EXPECT_EQ(m.ProgramCount, c.count) << c.separator;
+        EXPECT_EQ(m.ProgramName[2], c.count == 2 ? "Two" : "") << c.separator;
+    }
+}
+
+TEST(Catalogue, Holds201EntriesButNot202) {
+    Lines lines = header();
+    for (int n = 1; n <= 201; ++n) lines = lines + entry("P" + std::to_string(n), n == 201 ? "<<" : ">>");
+    const Module1 m = load(join(lines));
+    EXPECT_EQ(std::tuple(m.ProgramCount, m.ProgramName[201], m.EntryLine[201]),
+              std::tuple(201, "P201", 1221));
+
+    lines.back() = ">>";
+    EXPECT_EQ(failure(join(lines + entry("P202", "<<")), Error::Kind::TooManyEntries),
+              "contents.inf, line 1227: a 202nd entry begins here; a catalogue holds at most 201 entries");
+}
+
+TEST(Catalogue, ReportsWhereATruncatedFileEnds) {
+    const Lines full = header() + entry("One", ">>") + entry("Two", "<<");
+    const std::pair<int, std::string> cases[] = {
+        {0,
+         "the file holds no fields; a catalogue begins with two fields of free text, then the title, "
+         "subtitle, publisher and date"},
+        {1, "the file ends where the second field (free text, ignored) was expected"},
+        {7, "the file ends where the licence button flag (field 8) was expected"},
+        {10, "the file ends where the colour for the window background (field 11) was expected"},
+        {19, "the file ends where the lead-in of the program list (field 20) was expected"},
+        {22, "the file ends where the command line of entry 1 was expected"},
+        {25, "the file ends before the end marker \"<<\" of the program list"},
+        {26,
+         "the file ends where the name of entry 2 was expected (the separator on line 26 is not the "
+         "end marker \"<<\")"},
+        {30, "the file ends where the description of entry 2 was expected"},
+    };
+    for (const auto& [kept, what] : cases) {
+        for (const char* eol : {"\n", "\r\n"}) {
+            EXPECT_EQ(
+                failure(join(Lines(full.begin(), full.begin() + kept), eol), Error::Kind::UnexpectedEnd),
+                "contents.inf, line " + std::to_string(std::max(kept, 1)) + ": " + what);
+        }
+    }
+}
+
+TEST(Catalogue, ChecksNumberRanges) {
+    struct Case {
+        int line;  // one field per line, so also the field number
+        const char* text;
+        std::int64_t stored;  // for accepted values
+        const char* error;    // empty when accepted
+    };
+    const Case cases[] = {
+        {7, "1", 1, ""},
+        {7, "300", 300, ""},
+        {7, "99999999999999999999999", std::numeric_limits<std::int64_t>::max(), ""},
+        {11, "2147483653", std::int32_t(0x80000005), ""},
+        {11, "&H80000005", std::int32_t(0x80000005), ""},
+        {11, "-2147483648", -2147483648, ""},
+        {11, "4294967296", 0,
+         "the colour for the window background (field 11) is 4294967296, outside the range -2147483648 to "
+         "4294967295"},
+        {22, "40960", 40960, ""},
+        {22, "-5", -5, ""},
+        {22, "2147483648", 0,
+         "the size of entry 1 is 2147483648, outside the range -2147483648 to 2147483647"},
+        {22, "99999999999999999999", 0,
+         "the size of entry 1 is \"99999999999999999999\", outside the range -2147483648 to 2147483647"},
+    };
+    for (const auto& c : cases) {
+        Lines lines = header() + entry("One", "<<");
+        lines[c.line - 1] = c.text;
+        if (*c.error) {
+            EXPECT_EQ(failure(join(lines), Error::Kind::NumberOutOfRange),
+                      "contents.inf, line " + std::to_string(c.line) + ": " + c.error);
+            continue;
+        }
+        const Module1 m = load(join(lines));
+        const std::int64_t stored = c.line == 7    ? m.DocumentFlags[1]
+                                    : c.line == 11 ? m.ColourTable[0]
+                                                   : m.ProgramSize[1];
+        EXPECT_EQ(stored, c.stored) << c.text;
+        EXPECT_EQ(m.flagOn(1), c.line != 7 || c.stored == 1) << c.text;
+    }
+}
+
+TEST(Catalogue, NotesWhatThePublisherShouldKnow) {
+    Lines lines = header() + entry("One", ">>") + entry("Two", "<<");
+    lines[22 - 1] = "-";
+    lines[9 - 1] = "yes";
+    const Module1 m = load(join(lines) + "\n  \nmore text\n");
+    const Note expected[] = {
+        {Note::Kind::NotANumber, 9, "readme at start-up flag (field 9) (\"yes\") holds no number; read as 0"},
+        {Note::Kind::NotANumber, 22, "size of entry 1 (\"-\") holds no number; read as 0"},
+        {Note::Kind::TrailingContent, 35, "text after the end marker \"<<\" on line 32 is never read"},
+    };
+    ASSERT_EQ(m.Notes.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::tie(m.Notes[i].kind, m.Notes[i].line, m.Notes[i].text),
+                  std::tie(expected[i].kind, expected[i].line, expected[i].text));
+    }
+    EXPECT_EQ(load(join(lines) + "\n \t\n").Notes.size(), 2u);  // blank lines are not content
+}
+
+TEST(Catalogue, LoadsAFileFromAFolder) {
+    const auto dir = std::filesystem::path(testing::TempDir()) / "catalogue_test_folder";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const auto file = dir / "contents.inf";
+    const auto loadError = [&]() -> std::optional<Error> {
+        auto result = catalogue::loadCatalogue(file);
+        if (auto* error = std::get_if<Error>(&result)) return *error;
+        return std::nullopt;
+    };
+
+    auto missing = loadError();
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->kind, Error::Kind::FileNotFound);
+    EXPECT_EQ(missing->message(), "contents.inf: the file does not exist in the folder " + dir.string() +
+                                      " (a catalogue named \"contents.inf\" was expected)");
+    std::filesystem::create_directory(file);
+    auto folder = loadError();
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->kind, Error::Kind::CannotRead);
+    std::filesystem::remove(file);
+
+    // The bytes arrive as written: CR LF line ends and a Windows-1252 title.
+    Lines lines = header() + entry("One", "<<");
+    lines[2] = "Caf\xE9";
+    std::ofstream(file, std::ios::binary) << join(lines, "\r\n");
+    auto result = catalogue::loadCatalogue(file);
+    ASSERT_TRUE(std::holds_alternative<Module1>(result)) << std::get<Error>(result).message();
+    EXPECT_EQ(std::get<Module1>(result).Title, "Caf\xC3\xA9");
+    std::filesystem::remove_all(dir);
+}
+
+}  // namespace
