@@ -1,0 +1,566 @@
+#!/usr/bin/env python3
+"""Tests of scripts/make-medium: a medium whose menu runs without Qt installed.
+
+Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
+  labels    the title and volume label read from contents.inf (packaging/catalogue-labels)
+  refusals  bad arguments are refused before anything is written (SRC never touched)
+  make      builds the medium WORK_DIR/out and image WORK_DIR/medium.iso from a copy of the sample
+            (with a long, quoted title and a mixed-case file); the others use them
+  bundle    every library the bundle carries resolves inside it (ldd), and nothing else is in it
+  hidden    the menu starts from a copy of the medium where the system's Qt cannot be seen (a
+            private mount namespace; needs root) and installs an entry
+  iso       the image holds the medium's files with their names, its volume label is the cut
+            title, and the menu runs from the extracted tree with the bundled Qt
+
+Standard library only, plus Xvfb, xdotool, xprop, xorriso, ldd, readelf and unshare. Every X
+server and menu started here is ended, also on failure; on failure a screenshot and the menu's
+output are left in WORK_DIR.
+"""
+
+import hashlib
+import os
+import re
+import select
+import shutil
+import stat
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+SKIP = 77  # ctest SKIP_RETURN_CODE
+
+TITLE = "Sample Software Collection, Deluxe Edition"
+CAPTION = TITLE + " (Winter Edition)"
+VOLUME_ID = TITLE[:32]
+MIXED_CASE = "Extras/ReadMe Now.TXT"
+SYSTEM_LIBS = "/usr/lib/x86_64-linux-gnu"
+
+# What the bundle may carry in lib/, and what it must leave to the user's system.
+BUNDLED = re.compile(r"^lib(Qt6\w+|icu\w+|double-conversion|b2|pcre2-16|md4c|xcb-(icccm|image|keysyms|"
+                     r"render-util|util|cursor|xkb|xinput)|xkbcommon-x11)\.so\.\d+$")
+NEVER_BUNDLED = ["libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libX11.so.6", "libxcb.so.1",
+                 "libGLX.so.0", "libEGL.so.1", "libfontconfig.so.1", "libfreetype.so.6"]
+PLUGINS = {"platforms/libqxcb.so", "imageformats/libqico.so"}
+
+WINDOW_TIMEOUT = 30.0
+ACTION_TIMEOUT = 10.0
+
+
+class TestFailure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise TestFailure(message)
+
+
+def wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise TestFailure(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(0.1)
+
+
+def run(args, **kwargs):
+    kwargs.setdefault("capture_output", True)
+    kwargs.setdefault("text", True)
+    kwargs.setdefault("timeout", 120)
+    return subprocess.run([str(a) for a in args], **kwargs)
+
+
+def tree_state(folder):
+    """Path -> (mode, content digest or link target) for everything under folder."""
+    state = {}
+    for path in sorted(Path(folder).rglob("*")):
+        info = path.lstat()
+        if stat.S_ISLNK(info.st_mode):
+            content = os.readlink(path)
+        elif stat.S_ISREG(info.st_mode):
+            content = hashlib.sha256(path.read_bytes()).hexdigest()
+        else:
+            content = ""
+        state[str(path.relative_to(folder))] = (stat.S_IMODE(info.st_mode), stat.S_IFMT(info.st_mode), content)
+    return state
+
+
+def remove_tree(folder):
+    """Removes a tree that may hold read-only folders (an extracted image)."""
+    if not os.path.lexists(folder):
+        return
+    for dirpath, dirnames, _ in os.walk(folder):
+        for name in dirnames:
+            path = os.path.join(dirpath, name)
+            if not os.path.islink(path):
+                os.chmod(path, 0o755)
+    os.chmod(folder, 0o755)
+    shutil.rmtree(folder)
+
+
+def ldd(elf):
+    """soname -> resolved path (None when not found) for every library ldd lists."""
+    env = {k: v for k, v in os.environ.items() if k != "LD_LIBRARY_PATH"}
+    result = run(["ldd", elf], env=env)
+    check(result.returncode == 0, f"ldd {elf} failed: {result.stderr.strip()}")
+    found = {}
+    for line in result.stdout.splitlines():
+        parts = line.split()
+        if len(parts) >= 3 and parts[1] == "=>":
+            found[parts[0]] = None if parts[2] == "not" else os.path.realpath(parts[2])
+    return found
+
+
+def elf_files(bundle):
+    return [p for p in sorted(bundle.rglob("*")) if p.is_file() and (p.name == "discmenu" or ".so" in p.name)]
+
+
+class Paths:
+    def __init__(self, source, work):
+        self.source = Path(source).resolve()
+        self.work = Path(work).resolve()
+        self.make_medium = self.source / "scripts" / "make-medium"
+        self.sample = self.source / "examples" / "sample-cd"
+        self.src = self.work / "src"
+        self.out = self.work / "out"
+        self.iso = self.work / "medium.iso"
+        self.bundle = self.out / "discmenu"
+        self.system_linked = self.source / "build" / "release" / "app" / "discmenu"
+
+
+# --- A private X server and the menus started on it -----------------------------------------
+
+
+class Desktop:
+    """One Xvfb; every menu started through it is ended on leaving, and on failure the screen
+    and the menus' output are kept in `keep`."""
+
+    def __init__(self, keep, name):
+        self.keep = Path(keep)
+        self.name = name
+        self.xvfb = None
+        self.menus = []
+        self.env = None
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.__exit__(*sys.exc_info())
+            raise
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None and self.xvfb and self.xvfb.poll() is None:
+            shot = self.keep / f"{self.name}-failure.png"
+            run(["import", "-window", "root", shot], env=self.env, timeout=20)
+            print(f"screen at failure: {shot}", file=sys.stderr)
+        for process, log in self.menus:
+            self._end(process)
+            if exc_type is not None and log.exists():
+                print(f"--- output of the menu ({log}):\n{log.read_text(errors='replace')}", file=sys.stderr)
+        if self.xvfb:
+            self._end(self.xvfb)
+        return False
+
+    @staticmethod
+    def _end(process):
+        if process.poll() is not None:
+            return
+        process.terminate()
+        try:
+            process.wait(timeout=3)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=3)
+
+    def _start(self):
+        read_fd, write_fd = os.pipe()
+        try:
+            self.xvfb = subprocess.Popen(
+                ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL, start_new_session=True)
+            os.close(write_fd)
+            write_fd = -1
+            number = b""
+            deadline = time.monotonic() + 15
+            while not number.endswith(b"\n"):
+                ready, _, _ = select.select([read_fd], [], [], max(deadline - time.monotonic(), 0))
+                check(ready, "Xvfb did not report its display within 15 s")
+                chunk = os.read(read_fd, 64)
+                check(chunk, "Xvfb ended before reporting its display")
+                number += chunk
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+        runtime = self.keep / f"{self.name}-runtime"
+        remove_tree(runtime)
+        runtime.mkdir(mode=0o700)
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith("QT_") and k not in ("WAYLAND_DISPLAY", "XAUTHORITY", "LD_LIBRARY_PATH")}
+        env.update({"DISPLAY": ":" + number.decode().strip(), "XDG_RUNTIME_DIR": str(runtime),
+                    "LC_ALL": "C.UTF-8"})
+        self.env = env
+
+    def start(self, program, cwd, **extra_env):
+        log = self.keep / f"{self.name}-menu.log"
+        env = dict(self.env, **extra_env)
+        with open(log, "wb") as out:
+            process = subprocess.Popen([str(program)], cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out,
+                                       stderr=subprocess.STDOUT, start_new_session=True)
+        self.menus.append((process, log))
+        return process
+
+    def x(self, *args):
+        result = run(args, env=self.env, timeout=20)
+        check(result.returncode == 0, f"{' '.join(map(str, args))} failed: {result.stderr.strip()}")
+        return result.stdout
+
+    def window(self, process, name):
+        def shown():
+            check(process.poll() is None, f"the menu ended (exit {process.returncode}) before its window appeared")
+            pattern = "^" + re.sub(r"([][.*+?(){}|^$\\])", r"\\\1", name) + "$"  # xdotool takes a regex
+            result = run(["xdotool", "search", "--onlyvisible", "--name", pattern], env=self.env, timeout=20)
+            return result.stdout.split()[0] if result.returncode == 0 and result.stdout.split() else None
+
+        return wait_until(shown, WINDOW_TIMEOUT, f'a window named "{name}"')
+
+
+def check_window(desktop, process, bundle):
+    """The menu's window shows the catalogue's caption and the icon that only the bundled ico
+    plugin can read; every Qt library and plugin in the process comes from the bundle."""
+    window = desktop.window(process, CAPTION)
+    caption = desktop.x("xdotool", "getwindowname", window).strip()
+    check(caption == CAPTION, f"caption {caption!r}, expected {CAPTION!r}")
+    icon = desktop.x("xprop", "-id", window, "_NET_WM_ICON")
+    check("not found" not in icon and "no such atom" not in icon,
+          f"the window has no icon, so the ico image plugin was not loaded: {icon.strip()}")
+
+    bundled = {p.name for p in (bundle / "lib").iterdir()}
+    mapped = set()
+    for line in Path(f"/proc/{process.pid}/maps").read_text().splitlines():
+        parts = line.split(maxsplit=5)
+        if len(parts) == 6 and parts[5].startswith("/"):
+            mapped.add(parts[5])
+    for path in sorted(mapped):
+        name = os.path.basename(path)
+        if name.startswith("libQt6") or name in bundled or "/plugins/" in path or "/qt6/" in path:
+            check(path.startswith(str(bundle) + "/"), f"the menu loaded {path} from outside its bundle {bundle}")
+    for plugin in PLUGINS:
+        check(str(bundle / "plugins" / plugin) in mapped, f"the menu did not load the bundled plugin {plugin}")
+    return window
+
+
+# --- Steps -------------------------------------------------------------------------------------
+
+
+def step_refusals(p):
+    """Each bad call exits non-zero with a message naming the problem and writes nothing."""
+    base = p.work / "refusals"
+    remove_tree(base)
+    src = base / "src"
+    shutil.copytree(p.sample, src, symlinks=True)
+    (base / "full").mkdir()
+    (base / "full" / "something").write_text("x")
+    no_catalogue = base / "no-catalogue"
+    no_catalogue.mkdir()
+    with_autorun = base / "with-autorun"
+    shutil.copytree(p.sample, with_autorun, symlinks=True)
+    (with_autorun / "Autorun").write_text("#!/bin/sh\n")
+    with_bundle = base / "with-bundle"
+    shutil.copytree(p.sample, with_bundle, symlinks=True)
+    (with_bundle / "discmenu" / "lib").mkdir(parents=True)
+    before = {folder: tree_state(folder) for folder in (src, with_autorun, with_bundle, base / "full")}
+
+    cases = [
+        # (arguments, exit code, words the message must hold)
+        ([], 2, "usage"),
+        ([src], 2, "usage"),
+        ([src, base / "o1", "--bogus"], 2, "unknown option"),
+        ([base / "missing", base / "o2"], 1, "is not a folder"),
+        ([no_catalogue, base / "o3"], 1, "no contents.inf"),
+        ([src, src / "out"], 1, "inside SRC"),
+        ([src, src], 1, "inside SRC"),
+        ([src, base], 1, "inside OUT"),
+        ([src, base / "full"], 1, "not empty"),
+        ([src, base / "full" / "something"], 1, "not a folder"),
+        ([src, base / "o4", "--iso", src / "x.iso"], 1, "inside SRC"),
+        ([src, base / "o5", "--iso", base / "o5" / "x.iso"], 1, "inside OUT"),
+        ([src, base / "o6", "--iso", base / "nowhere" / "x.iso"], 1, "does not exist"),
+        ([with_autorun, base / "o7"], 1, "Autorun"),
+        ([with_bundle, base / "o8"], 1, "discmenu/lib"),
+    ]
+    problems = []
+    for args, code, words in cases:
+        result = run([p.make_medium] + args, timeout=60)
+        shown = " ".join(str(a).replace(str(base), "...") for a in args)
+        if result.returncode != code or words not in result.stderr:
+            problems.append(f"make-medium {shown}: exit {result.returncode}, expected {code} with "
+                            f"{words!r}; said: {result.stderr.strip()}")
+    for name in ("o1", "o2", "o3", "o4", "o5", "o6", "o7", "o8"):
+        if (base / name).exists():
+            problems.append(f"a refused call left {name} behind")
+    for folder, state in before.items():
+        if tree_state(folder) != state:
+            problems.append(f"a refused call changed {folder}")
+    check(not problems, "\n".join(problems))
+
+
+def step_labels(p):
+    """The title and volume label that packaging/catalogue-labels reads, table-driven; then the
+    autorun.inf it writes, in ASCII or, for other titles, UTF-16."""
+    helper = p.source / "packaging" / "catalogue-labels"
+    folder = p.work / "labels"
+    remove_tree(folder)
+    folder.mkdir(parents=True)
+    long_title = "A Title Of Forty Characters Exactly Here"
+    cases = [
+        # (contents.inf bytes, title, label) or (bytes, None, words of the message)
+        (b"a\nb\nPlain Title\nSub\n", "Plain Title", "Plain Title"),
+        (b"a,b,  Fields On One Line  ,Sub\n", "Fields On One Line", "Fields On One Line"),
+        (b'a\r\nb\r\n"Quoted, With Comma" trailing\r\nSub\r\n', "Quoted, With Comma", "Quoted, With Comma"),
+        (b'a\rb\r"Two\rLines"\r', "Two Lines", "Two Lines"),
+        (b"a\nb\n" + long_title.encode() + b"\n", long_title, long_title[:32]),
+        (b"\xef\xbb\xbfa\nb\nMarked \xc3\x9cTF-8\n", "Marked \u00dcTF-8", "Marked \u00dcTF-8"),
+        (b"a\nb\nCaf\xe9 \x80 Edition\n", "Caf\u00e9 \u20ac Edition", "Caf\u00e9 \u20ac Edition"),
+        # 20 two-byte letters: cut to 32 characters would still be 40 bytes, so to 16 letters.
+        (b"a\nb\n" + "\u00e9" .encode() * 20 + b"\n", "\u00e9" * 20, "\u00e9" * 16),
+        (b"a,b,\n", "", ""),
+        (b"a\nb\n", None, "before the title"),
+        (b"", None, "after 0 field"),
+    ]
+    problems = []
+    for number, (data, title, expected) in enumerate(cases):
+        catalogue = folder / f"case{number}.inf"
+        catalogue.write_bytes(data)
+        result = run([sys.executable, helper, catalogue])
+        if title is None:
+            if result.returncode != 1 or expected not in result.stderr:
+                problems.append(f"{data!r}: exit {result.returncode}, expected 1 with {expected!r}: {result.stderr}")
+        elif result.returncode != 0 or result.stdout.split("\n")[:2] != [title, expected]:
+            problems.append(f"{data!r}: exit {result.returncode}, printed {result.stdout!r}, "
+                            f"expected {title!r} and {expected!r}; {result.stderr.strip()}")
+
+    for data, encoding, bom in ((b"a\nb\nPlain\n", "ascii", b""), (b"a\nb\nCaf\xe9\n", "utf-16-le", b"\xff\xfe")):
+        catalogue = folder / "inf.inf"
+        catalogue.write_bytes(data)
+        inf = folder / "autorun.inf"
+        result = run([sys.executable, helper, catalogue, "--autorun-inf", inf])
+        title = result.stdout.split("\n")[0]
+        wanted = bom + (f"[autorun]\r\nopen=discmenu\\discmenu.exe\r\nicon=discmenu.ico\r\n"
+                        f"label={title}\r\n").encode(encoding)
+        if result.returncode != 0 or not inf.exists() or inf.read_bytes() != wanted:
+            problems.append(f"autorun.inf for {data!r}: {inf.read_bytes() if inf.exists() else None!r}, "
+                            f"expected {wanted!r}")
+    check(not problems, "\n".join(problems))
+    remove_tree(folder)
+
+
+def step_make(p):
+    """Builds the medium from a copy of the sample whose title is quoted, holds a comma and is
+    longer than a volume label; SRC stays as it was."""
+    remove_tree(p.work)  # also what earlier runs left for inspection
+    p.work.mkdir(parents=True)
+    shutil.copytree(p.sample, p.src, symlinks=True)
+    catalogue = p.src / "contents.inf"
+    lines = catalogue.read_text().splitlines(keepends=True)
+    lines[2] = f'"{TITLE}"\n'
+    catalogue.write_text("".join(lines))
+    (p.src / MIXED_CASE).parent.mkdir()
+    (p.src / MIXED_CASE).write_text("Mixed-case names must survive on the medium.\n")
+    before = tree_state(p.src)
+
+    started = time.monotonic()
+    result = run([p.make_medium, p.src, p.out, "--iso", p.iso], timeout=800)
+    print(result.stdout)
+    check(result.returncode == 0, f"make-medium failed ({result.returncode}):\n{result.stderr}")
+    print(f"make-medium took {time.monotonic() - started:.1f} s")
+    check(tree_state(p.src) == before, "make-medium changed SRC")
+    check("bundle size:" in result.stdout and "libQt6Core.so.6" in result.stdout,
+          "the summary does not list the bundle and its size")
+    check(p.iso.is_file(), "no image written")
+
+    # SRC is on the medium as it was: same files, contents and modes (exec bits).
+    on_medium = tree_state(p.out)
+    for path, state in before.items():
+        check(on_medium.get(path) == state, f"{path} differs on the medium: {on_medium.get(path)} != {state}")
+
+
+def step_bundle(p):
+    bundle = p.bundle
+    check(bundle.is_dir(), f"no bundle at {bundle} (did the make step run?)")
+    problems = []
+
+    libs = sorted(x.name for x in (bundle / "lib").iterdir())
+    for name in libs:
+        if not BUNDLED.match(name):
+            problems.append(f"lib/{name} is not one of the libraries the bundle should carry")
+    for name in NEVER_BUNDLED:
+        if name in libs:
+            problems.append(f"lib/{name} is bundled, but every desktop has it")
+    for name in ("libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libQt6XcbQpa.so.6"):
+        if name not in libs:
+            problems.append(f"lib/{name} is missing")
+    plugins = {str(x.relative_to(bundle / "plugins")) for x in (bundle / "plugins").rglob("*") if x.is_file()}
+    if plugins != PLUGINS:
+        problems.append(f"plugins {sorted(plugins)}, expected {sorted(PLUGINS)}")
+    links = [str(x) for x in bundle.rglob("*") if x.is_symlink()]
+    if links:
+        problems.append(f"symbolic links in the bundle (FAT and Joliet have none): {links}")
+
+    # Every library the bundle carries is found inside it, from every file that needs it.
+    for elf in elf_files(bundle):
+        for soname, path in ldd(elf).items():
+            where = elf.relative_to(p.out)
+            if path is None:
+                problems.append(f"{where}: {soname} not found")
+            elif (soname.startswith("libQt6") or soname in libs) and not path.startswith(str(bundle) + "/"):
+                problems.append(f"{where}: {soname} resolves to {path}, outside the bundle")
+
+    sections = run(["readelf", "-S", "-W", bundle / "discmenu"]).stdout
+    if ".symtab" in sections:
+        problems.append("discmenu is not stripped")
+    conf = (bundle / "qt.conf").read_text()
+    if not re.search(r"^Plugins\s*=\s*plugins\s*$", conf, re.M):
+        problems.append(f"qt.conf does not point Qt at plugins/: {conf!r}")
+
+    autorun = p.out / "autorun.sh"
+    if not os.access(autorun, os.X_OK):
+        problems.append("autorun.sh is not executable")
+    inf = (p.out / "autorun.inf").read_bytes().decode("ascii")
+    for line in ("[autorun]", "open=discmenu\\discmenu.exe", "icon=discmenu.ico", f"label={TITLE}"):
+        if line + "\r\n" not in inf:
+            problems.append(f"autorun.inf lacks the line {line!r}: {inf!r}")
+    icon = p.source / "menu" / "resources" / "discmenu.ico"
+    if (p.out / "discmenu.ico").read_bytes() != icon.read_bytes():
+        problems.append("discmenu.ico on the medium is not the menu's icon")
+    check(not problems, "\n".join(problems))
+
+
+def step_hidden(p):
+    """Re-runs this step in a private mount namespace, where the hiding cannot leak out."""
+    if os.geteuid() != 0:
+        print("SKIPPED: hiding the system's Qt needs root (a private mount namespace)")
+        return SKIP
+    probe = run(["unshare", "-m", "--propagation", "private", "true"])
+    if probe.returncode != 0:
+        print(f"SKIPPED: unshare -m is not permitted here: {probe.stderr.strip()}")
+        return SKIP
+    result = subprocess.run(["unshare", "-m", "--propagation", "private", sys.executable, __file__,
+                             "hidden-inside", p.source, p.work], timeout=600)
+    return result.returncode
+
+
+def step_hidden_inside(p):
+    check(p.bundle.is_dir(), f"no bundle at {p.bundle} (did the make step run?)")
+    medium = p.work / "hidden-medium"
+    remove_tree(medium)
+    shutil.copytree(p.out, medium, symlinks=True)
+    bundle = medium / "discmenu"
+
+    # Hide every system copy of Qt and of the libraries the bundle carries, and Qt's plugins.
+    hidden = set()
+    for name in [x.name for x in (bundle / "lib").iterdir()] + ["libQt6*.so*"]:
+        for path in Path(SYSTEM_LIBS).glob(name + ("" if "*" in name else "*")):
+            hidden.add(os.path.realpath(path))
+    for path in sorted(hidden):
+        check(run(["mount", "--bind", "/dev/null", path]).returncode == 0, f"cannot hide {path}")
+    check(run(["mount", "-t", "tmpfs", "-o", "size=1m", "none", f"{SYSTEM_LIBS}/qt6"]).returncode == 0,
+          f"cannot hide {SYSTEM_LIBS}/qt6")
+    print(f"hid {len(hidden)} system libraries and {SYSTEM_LIBS}/qt6")
+
+    # The hiding works: the system-linked build cannot start.
+    check(p.system_linked.is_file(), f"no system-linked build at {p.system_linked}")
+    try:
+        proof = run([p.system_linked], cwd=medium, timeout=10,
+                    env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        check(proof.returncode != 0 and "libQt6" in proof.stderr,
+              f"the system-linked menu was not stopped by the hiding (exit {proof.returncode}): {proof.stderr}")
+    except subprocess.TimeoutExpired:
+        raise TestFailure("the system-linked menu started although the system's Qt is hidden")
+
+    with Desktop(p.work, "hidden") as desktop:
+        marker = p.work / "hidden-marker.txt"
+        marker.unlink(missing_ok=True)
+        # Started from elsewhere: autorun.sh makes the medium's root current itself.
+        menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker))
+        window = check_window(desktop, menu, bundle)
+        desktop.x("xdotool", "windowfocus", "--sync", window)
+        desktop.x("xdotool", "key", "--delay", "30", "alt+i")
+        line = wait_until(lambda: marker.exists() and marker.read_text().strip(), ACTION_TIMEOUT,
+                          "the set-up of the first entry to write the marker")
+        expected = f"Text Editor|{medium}/editor|"
+        check(line.splitlines()[0] == expected, f"marker {line!r}, expected {expected!r}")
+    remove_tree(medium)
+
+
+def step_iso(p):
+    check(p.iso.is_file(), f"no image at {p.iso} (did the make step run?)")
+    listing = run(["xorriso", "-indev", p.iso, "-find", "/", "-type", "f"])
+    check(listing.returncode == 0, f"xorriso cannot read the image: {listing.stderr}")
+    on_image = {line.strip().strip("'") for line in listing.stdout.splitlines() if line.startswith("'")}
+    on_medium = {"/" + str(x.relative_to(p.out)) for x in p.out.rglob("*") if x.is_file()}
+    check(on_image == on_medium, f"the image differs from the medium: only on the image "
+                                 f"{sorted(on_image - on_medium)}, only on the medium {sorted(on_medium - on_image)}")
+    for name in ("/contents.inf", "/autorun.sh", "/autorun.inf", "/discmenu.ico", "/discmenu/discmenu",
+                 "/discmenu/qt.conf", "/discmenu/lib/libQt6Core.so.6", "/discmenu/plugins/platforms/libqxcb.so",
+                 "/" + MIXED_CASE):
+        check(name in on_image, f"{name} is not on the image")
+
+    # Windows reads the Joliet names: they keep their letter case too.
+    joliet = run(["xorriso", "-rockridge", "off", "-joliet", "on", "-indev", p.iso, "-find", "/", "-type", "f"])
+    check("'/" + MIXED_CASE + "'" in joliet.stdout, f"the Joliet tree lacks /{MIXED_CASE}: {joliet.stdout}")
+
+    info = run(["xorriso", "-indev", p.iso, "-pvd_info"]).stdout
+    found = re.search(r"^Volume Id\s*:\s*(.*)$", info, re.M)
+    check(found and found.group(1).strip() == VOLUME_ID,
+          f"volume id {found.group(1) if found else None!r}, expected {VOLUME_ID!r}")
+
+    tree = p.work / "iso-tree"
+    remove_tree(tree)
+    extract = run(["xorriso", "-osirrox", "on", "-indev", p.iso, "-extract", "/", tree])
+    check(extract.returncode == 0, f"cannot extract the image: {extract.stderr}")
+    for name, executable in (("discmenu/discmenu", True), ("autorun.sh", True), ("editor/setup.sh", True),
+                             ("contents.inf", False), ("discmenu/lib/libQt6Core.so.6", False)):
+        check(os.access(tree / name, os.X_OK) == executable,
+              f"{name} is {'not ' if executable else ''}executable in the extracted tree")
+
+    # Here the system's Qt is in sight: the menu must still take the bundled one.
+    with Desktop(p.work, "iso") as desktop:
+        menu = desktop.start(tree / "autorun.sh", cwd="/")
+        check_window(desktop, menu, tree / "discmenu")
+    remove_tree(tree)
+
+
+STEPS = {"labels": step_labels, "refusals": step_refusals, "make": step_make, "bundle": step_bundle, "hidden": step_hidden,
+         "hidden-inside": step_hidden_inside, "iso": step_iso}
+
+
+def main(argv):
+    if len(argv) != 4 or argv[1] not in STEPS:
+        print(__doc__, file=sys.stderr)
+        return 2
+    missing = [t for t in ("Xvfb", "xdotool", "xprop", "xorriso", "ldd", "readelf", "import") if not shutil.which(t)]
+    if missing:
+        print(f"missing tools: {', '.join(missing)} (run scripts/setup)", file=sys.stderr)
+        return 1
+    started = time.monotonic()
+    try:
+        status = STEPS[argv[1]](Paths(argv[2], argv[3]))
+    except (TestFailure, subprocess.TimeoutExpired) as failure:
+        print(f"FAILED {argv[1]}: {failure}", file=sys.stderr)
+        return 1
+    if status:
+        return status
+    print(f"PASSED {argv[1]} in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
