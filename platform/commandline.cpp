@@ -116,15 +116,17 @@ QStringList shebang(const QString& file) {
 ProgramResolution resolveFile(const QString& file) {
     const QFileInfo info(file);
     if (info.isDir()) return {{}, {}, QStringLiteral("is a folder, not a program")};
-    if (info.isExecutable()) return {file, {}, {}};
     const QStringList interpreter = shebang(file);
+    // A ".sh" file without a "#!" line is for /bin/sh, whatever its permissions: the system cannot
+    // start it by itself, and media often mark every file executable.
+    if (interpreter.isEmpty() && file.endsWith(QStringLiteral(".sh"), Qt::CaseInsensitive)) {
+        return {QStringLiteral("/bin/sh"), {file}, {}};
+    }
+    if (info.isExecutable()) return {file, {}, {}};
     if (!interpreter.isEmpty()) {
         QStringList lead = interpreter.mid(1);
         lead.append(file);
         return {interpreter.first(), lead, {}};
-    }
-    if (file.endsWith(QStringLiteral(".sh"), Qt::CaseInsensitive)) {
-        return {QStringLiteral("/bin/sh"), {file}, {}};
     }
     return {{}, {}, QStringLiteral("not executable")};
 }
