@@ -99,13 +99,14 @@ namespace {
 
 // The interpreter named by a "#!" line: its program and at most one argument, as the kernel
 // reads it. Empty when the file does not start with "#!".
-QStringList shebang(const QString& file) {
+QStringList shebang(const QString& file, bool* windowsLineEnd = nullptr) {
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) return {};
     const QByteArray head = f.read(256);
     if (!head.startsWith("#!")) return {};
     qsizetype end = head.indexOf('\n');
     if (end < 0) end = head.size();
+    if (windowsLineEnd) *windowsLineEnd = end > 0 && head.at(end - 1) == '\r';
     const QString line = QString::fromUtf8(head.mid(2, end - 2)).trimmed();
     if (line.isEmpty()) return {};
     const qsizetype blank = line.indexOf(QRegularExpression(QStringLiteral("[ \t]")));
@@ -116,13 +117,16 @@ QStringList shebang(const QString& file) {
 ProgramResolution resolveFile(const QString& file) {
     const QFileInfo info(file);
     if (info.isDir()) return {{}, {}, QStringLiteral("is a folder, not a program")};
-    const QStringList interpreter = shebang(file);
+    bool windowsLineEnd = false;
+    const QStringList interpreter = shebang(file, &windowsLineEnd);
     // A ".sh" file without a "#!" line is for /bin/sh, whatever its permissions: the system cannot
     // start it by itself, and media often mark every file executable.
     if (interpreter.isEmpty() && file.endsWith(QStringLiteral(".sh"), Qt::CaseInsensitive)) {
         return {QStringLiteral("/bin/sh"), {file}, {}};
     }
-    if (info.isExecutable()) return {file, {}, {}};
+    // A "#!" line that ends in CR LF names an interpreter the system cannot find ("/bin/sh\r"):
+    // run it through the interpreter named, as for a file without execute permission.
+    if (info.isExecutable() && !(windowsLineEnd && !interpreter.isEmpty())) return {file, {}, {}};
     if (!interpreter.isEmpty()) {
         QStringList lead = interpreter.mid(1);
         lead.append(file);

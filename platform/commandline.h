@@ -20,8 +20,9 @@ QString toLocalSeparators(const QString& path);
 std::optional<QString> findPath(const QString& base, const QString& path);
 
 // Where a program named in a command line is started from: the file, and the interpreter that
-// must run it when the file itself is not executable (a "#!" script or a ".sh" file on a medium
-// mounted without execute permission).
+// must run it when the system cannot start the file itself: a "#!" script without execute
+// permission (media are often mounted without it) or whose "#!" line ends in CR LF, and a ".sh"
+// file without a "#!" line, which goes to /bin/sh.
 struct ProgramResolution {
     QString program;       // what to execute
     QStringList leadArgs;  // arguments to put before the command line's own (interpreter case)

@@ -131,6 +131,7 @@ protected:
         writeFile(cur + "/spaced", "#! /bin/sh  \necho hi\n", kReadable);
         writeFile(cur + "/envscript", "#!/usr/bin/env sh\necho hi\n", kReadable);
         writeFile(cur + "/crlf", "#!/bin/sh\r\necho hi\r\n", kReadable);
+        writeFile(cur + "/crlfexec", "#!/bin/sh\r\necho hi\r\n", kExecutable);
         writeFile(cur + "/install.sh", "echo hi\n", kReadable);
         writeFile(cur + "/plain.sh", "echo hi\n", kExecutable);
         writeFile(cur + "/direct.sh", "#!/bin/bash\necho hi\n", kExecutable);
@@ -159,6 +160,7 @@ TEST_F(ResolveProgramTest, FindsTheProgramAndItsInterpreter) {
         {"script", "/bin/sh", {"=script"}},
         {"spaced", "/bin/sh", {"=spaced"}},
         {"crlf", "/bin/sh", {"=crlf"}},
+        {"crlfexec", "/bin/sh", {"=crlfexec"}},  // the system would look for "/bin/sh\r"
         {"envscript", "/usr/bin/env", {"sh", "=envscript"}},
         {"install.sh", "/bin/sh", {"=install.sh"}},
         {"INSTALL.SH", "/bin/sh", {"=install.sh"}},
