@@ -88,8 +88,12 @@ TheMenu::TheMenu(platform::Platform& platform, QWidget* parent)
 
     // The highlight changes by mouse, by keyboard and when the program sets the selected index.
     connect(List1, &QListWidget::currentRowChanged, this, [this](int) { List1_Click(); });
-    connect(List1, &QListWidget::itemDoubleClicked, this,
-            [this](QListWidgetItem*) { Q_EMIT List1_DblClick(); });
+    // A double click highlights the item under the pointer first, as its first click would: when
+    // the highlight moved by keyboard between the two clicks, the view would not move it back.
+    connect(List1, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) {
+        if (item) List1->setCurrentItem(item);
+        Q_EMIT List1_DblClick();
+    });
 
     Picture1->setFocus();
 }

@@ -1,0 +1,607 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the discmenu executable on a private X server (Xvfb).
+
+Usage: run.py TEST DISCMENU SAMPLE_MEDIUM
+  TEST            one of: startup, missing, dblclick, keyboard, documents, exit
+  DISCMENU        the built menu program
+  SAMPLE_MEDIUM   the sample medium folder (copied, never written to)
+
+Every test starts its own Xvfb, works in a fresh copy of the medium in a temporary folder and
+ends every process it started, also on failure. The set-up scripts of the sample medium append
+"entry name|folder|arguments" to $DISCMENU_MARKER; a stand-in xdg-open first on PATH appends
+"working folder|arguments" to a log, so the tests see which program ran, where and how.
+On failure the temporary folder is kept (with a screenshot) and its path printed; set
+DISCMENU_E2E_KEEP=1 to keep it after success too.
+
+Standard library only; drives the desktop with xdotool, xwininfo, xprop and ImageMagick.
+"""
+
+import ctypes
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+CAPTION = "Sample Software Collection (Winter Edition)"
+CLIENT_SIZE = (377, 345)
+
+# List1's box inside the window's client area, in pixels: Frame3 lies at (0, 67) and the list at
+# (8, 12) inside it; the list has a 2-pixel sunken border and items about 12 pixels high.
+LIST_LEFT, LIST_TOP, LIST_WIDTH = 8, 79, 289
+LIST_BORDER, ITEM_HEIGHT = 2, 12
+
+WINDOW_TIMEOUT = 30.0  # a sanitizer build starts slowly
+ACTION_TIMEOUT = 10.0
+EXIT_TIMEOUT = 5.0
+
+
+class TestFailure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise TestFailure(message)
+
+
+def wait_until(predicate, timeout, what, interval=0.05):
+    """Polls predicate until it returns a true value, which is returned; fails after timeout."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise TestFailure(f"timed out after {timeout:g} s waiting for {what}")
+        time.sleep(interval)
+
+
+class Session:
+    """One Xvfb, one temporary folder, and every menu process started in them."""
+
+    def __init__(self, name, discmenu, sample):
+        self.name = name
+        self.discmenu = Path(discmenu).resolve()
+        self.sample = Path(sample).resolve()
+        self.root = Path(tempfile.mkdtemp(prefix=f"discmenu-e2e-{name}-")).resolve()
+        self.xvfb = None
+        self.menus = []
+        self.env = None
+        self.marker = self.root / "marker.txt"
+        self.viewer_log = self.root / "viewer.txt"
+        self.snapshots = {}
+
+    # --- set-up and clean-up -------------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            self._start_xvfb()
+            self._make_env()
+        except BaseException:
+            self.__exit__(*sys.exc_info())
+            raise
+        return self
+
+    def __exit__(self, exc_type, exc, tb):
+        failed = exc_type is not None
+        if failed and self.env and self.xvfb.poll() is None:
+            self.screenshot(self.root / "failure.png")
+        for menu in self.menus:
+            self._end(menu.process)
+        if self.xvfb:
+            self._end(self.xvfb)
+        if failed or os.environ.get("DISCMENU_E2E_KEEP"):
+            print(f"[{self.name}] files kept in {self.root}", file=sys.stderr)
+            for menu in self.menus:
+                for stream in (menu.stdout, menu.stderr):
+                    text = stream.read_text(errors="replace") if stream.exists() else ""
+                    if text.strip():
+                        print(f"--- {stream.name}:\n{text}", file=sys.stderr)
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
+        return False
+
+    @staticmethod
+    def _end(process):
+        if process.poll() is not None:
+            return
+        process.terminate()
+        try:
+            process.wait(timeout=3)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait(timeout=3)
+
+    def _start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        try:
+            with open(self.root / "xvfb.log", "wb") as log:
+                self.xvfb = subprocess.Popen(
+                    ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+                     "-noreset"],
+                    pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log,
+                    start_new_session=True)
+            os.close(write_fd)
+            write_fd = -1
+            number = b""
+            deadline = time.monotonic() + 15
+            while not number.endswith(b"\n"):
+                left = deadline - time.monotonic()
+                ready, _, _ = select.select([read_fd], [], [], max(left, 0))
+                if not ready:
+                    raise TestFailure("Xvfb did not report its display within 15 s")
+                chunk = os.read(read_fd, 64)
+                if not chunk:
+                    raise TestFailure("Xvfb ended before reporting its display (see xvfb.log)")
+                number += chunk
+            self.display = ":" + number.decode().strip()
+        finally:
+            os.close(read_fd)
+            if write_fd >= 0:
+                os.close(write_fd)
+
+    def _make_env(self):
+        env = dict(os.environ)
+        for key in list(env):
+            if key.startswith("QT_") or key in ("WAYLAND_DISPLAY", "XAUTHORITY", "DESKTOP_SESSION"):
+                del env[key]
+        runtime = self.root / "runtime"
+        runtime.mkdir(mode=0o700)
+        bin_dir = self.root / "bin"
+        bin_dir.mkdir()
+        # The desktop's opener, replaced by one that only writes down where and with what it ran.
+        opener = bin_dir / "xdg-open"
+        opener.write_text(f'#!/bin/sh\necho "$PWD|$*" >>"{self.viewer_log}"\n')
+        opener.chmod(0o755)
+        env.update({
+            "DISPLAY": self.display,
+            "PATH": f"{bin_dir}:{env.get('PATH', '/usr/bin:/bin')}",
+            "DISCMENU_MARKER": str(self.marker),
+            "XDG_RUNTIME_DIR": str(runtime),
+            "LC_ALL": "C.UTF-8",
+            "QT_QPA_PLATFORM": "xcb",
+            "QT_SCALE_FACTOR": "1",
+            "QT_ENABLE_HIGHDPI_SCALING": "0",
+        })
+        # Qt holds on to memory at exit that a sanitizer build would report as leaks.
+        env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
+        self.env = env
+
+    # --- the medium ----------------------------------------------------------------------
+
+    def medium(self, name="cd", with_program=False):
+        """A fresh copy of the sample medium; with_program puts the menu program in its root, as
+        on a real medium, so that the program's own folder is the medium."""
+        target = self.root / name
+        shutil.copytree(self.sample, target)
+        if with_program:
+            shutil.copy2(self.discmenu, target / "discmenu")
+        self.snapshots[target] = tree_state(target)
+        return target
+
+    def check_media_untouched(self):
+        for folder, before in self.snapshots.items():
+            after = tree_state(folder)
+            check(after == before, f"the medium {folder} was written to: "
+                                   f"{sorted(set(after.items()) ^ set(before.items()))}")
+
+    def check_error_reports(self):
+        """No menu printed a sanitizer report or a broken signal connection."""
+        for menu in self.menus:
+            text = menu.error_text()
+            for sign in ("AddressSanitizer", "LeakSanitizer", "runtime error:", "QObject::connect"):
+                check(sign not in text, f"{menu.stderr.name} has a report ({sign}):\n{text}")
+
+    # --- the X server --------------------------------------------------------------------
+
+    def x(self, *args, timeout=10, ok=(0,)):
+        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=timeout)
+        if result.returncode not in ok:
+            raise TestFailure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.strip()}")
+        return result.stdout
+
+    def windows(self, name, visible=True, pid=None):
+        """Ids of the windows whose title is exactly `name` (mapped ones only when visible), of the
+        process `pid` when given."""
+        args = ["xdotool", "search"] + (["--onlyvisible"] if visible else [])
+        out = self.x(*args, "--name", "^" + re.escape(name) + "$", ok=(0, 1))
+        found = [int(w) for w in out.split() if self.window_name(int(w)) == name]
+        if pid is not None:
+            found = [w for w in found
+                     if self.x("xdotool", "getwindowpid", str(w), ok=(0, 1)).strip() == str(pid)]
+        return found
+
+    def window_name(self, window):
+        result = subprocess.run(["xdotool", "getwindowname", str(window)], env=self.env, capture_output=True,
+                                text=True, timeout=10)
+        return result.stdout.rstrip("\n") if result.returncode == 0 else None
+
+    def geometry(self, window):
+        """(x, y, width, height) of the window's client area, from xwininfo."""
+        out = self.x("xwininfo", "-id", str(window))
+        values = {}
+        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
+            match = re.search(rf"^\s*{key}:\s*(-?\d+)", out, re.M)
+            check(match, f"xwininfo gave no {key}: {out}")
+            values[key] = int(match.group(1))
+        return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"],
+                values["Height"])
+
+    def focus(self, window):
+        self.x("xdotool", "windowfocus", "--sync", str(window))
+
+    def key(self, *keys):
+        self.x("xdotool", "key", "--delay", "30", *keys)
+
+    def click(self, x, y, repeat=1):
+        self.x("xdotool", "mousemove", str(x), str(y), "click", "--repeat", str(repeat), "--delay",
+               "60", "1")
+
+    def screenshot(self, file, window="root"):
+        try:
+            subprocess.run(["import", "-window", str(window), str(file)], env=self.env, capture_output=True,
+                           timeout=20)
+        except subprocess.TimeoutExpired:
+            pass  # the check that follows (or the failure being reported) says enough
+
+    def colour_share(self, file, x, y, width, height, colour):
+        """The share of pixels in a rectangle of a screenshot that have exactly `colour` (r, g, b)."""
+        out = self.x("convert", str(file), "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
+                     "txt:-", timeout=20)
+        total = hits = 0
+        for line in out.splitlines():
+            match = re.match(r"\s*\d+,\d+:\s*\((\d+),(\d+),(\d+)", line)
+            if match:
+                total += 1
+                hits += tuple(int(v) for v in match.groups()) == colour
+        check(total > 0, f"no pixels read from {file}")
+        return hits / total
+
+    def send_close(self, window):
+        """Asks the window to close as a window manager's close button does: a WM_DELETE_WINDOW
+        client message."""
+        protocols = self.x("xprop", "-id", str(window), "WM_PROTOCOLS")
+        check("WM_DELETE_WINDOW" in protocols,
+              f"the window does not take part in WM_DELETE_WINDOW: {protocols}")
+        send_wm_delete(self.display, window)
+
+    # --- the menu ------------------------------------------------------------------------
+
+    def start_menu(self, program, cwd):
+        return Menu(self, Path(program), Path(cwd))
+
+    def marker_lines(self):
+        return self.marker.read_text().splitlines() if self.marker.exists() else []
+
+    def viewer_lines(self):
+        return self.viewer_log.read_text().splitlines() if self.viewer_log.exists() else []
+
+
+class Menu:
+    """One running menu process."""
+
+    def __init__(self, session, program, cwd):
+        self.session = session
+        index = len(session.menus) + 1
+        self.stdout = session.root / f"menu{index}.out"
+        self.stderr = session.root / f"menu{index}.err"
+        with open(self.stdout, "wb") as out, open(self.stderr, "wb") as err:
+            self.process = subprocess.Popen([str(program)], cwd=cwd, env=session.env,
+                                            stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        session.menus.append(self)
+
+    def error_text(self):
+        return self.stderr.read_text(errors="replace")
+
+    def window(self, name=CAPTION, timeout=WINDOW_TIMEOUT):
+        """Waits until the window titled `name` is shown; fails at once when the menu ends first."""
+        def shown():
+            if self.process.poll() is not None:
+                raise TestFailure(f"the menu ended with status {self.process.returncode} before showing "
+                                  f"\"{name}\"; standard error:\n{self.error_text()}")
+            found = self.session.windows(name, pid=self.process.pid)
+            return found[0] if found else None
+        return wait_until(shown, timeout, f"the window \"{name}\"")
+
+    def wait_exit(self, timeout=EXIT_TIMEOUT):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise TestFailure(f"the menu did not end within {timeout:g} s") from None
+
+    def check_running(self):
+        check(self.process.poll() is None,
+              f"the menu ended (status {self.process.returncode}); standard error:\n{self.error_text()}")
+
+
+def tree_state(folder):
+    return {str(p.relative_to(folder)): (p.stat().st_size, p.stat().st_mtime_ns, p.stat().st_mode)
+            for p in sorted(folder.rglob("*"))}
+
+
+def send_wm_delete(display, window):
+    x11 = ctypes.CDLL("libX11.so.6")
+
+    class XClientMessageEvent(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong),
+                    ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
+
+    class XEvent(ctypes.Union):
+        _fields_ = [("xclient", XClientMessageEvent), ("pad", ctypes.c_long * 24)]
+
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XInternAtom.restype = ctypes.c_ulong
+    x11.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x11.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
+                               ctypes.POINTER(XEvent)]
+    x11.XFlush.argtypes = [ctypes.c_void_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    dpy = x11.XOpenDisplay(display.encode())
+    check(dpy, f"cannot open display {display}")
+    try:
+        event = XEvent()
+        event.xclient.type = 33  # ClientMessage
+        event.xclient.window = window
+        event.xclient.message_type = x11.XInternAtom(dpy, b"WM_PROTOCOLS", 0)
+        event.xclient.format = 32
+        event.xclient.data[0] = x11.XInternAtom(dpy, b"WM_DELETE_WINDOW", 0)
+        event.xclient.data[1] = 0  # CurrentTime
+        check(x11.XSendEvent(dpy, window, 0, 0, ctypes.byref(event)), "XSendEvent failed")
+        x11.XFlush(dpy)
+    finally:
+        x11.XCloseDisplay(dpy)
+
+
+def list_item_point(session, window, row, column=0):
+    """A point inside item `row` (0-based) of the program list, in screen coordinates. Clicks in
+    quick succession must use different columns: two clicks on one spot make a double click."""
+    left, top, _, _ = session.geometry(window)
+    return (left + LIST_LEFT + 20 + column * 30,
+            top + LIST_TOP + LIST_BORDER + row * ITEM_HEIGHT + ITEM_HEIGHT // 2)
+
+
+def expect_lines(session, menu, read, count, what):
+    """Waits until `read()` gives at least `count` lines and returns them; fails at once when the
+    menu shows a message box or ends."""
+    def enough():
+        check_no_message_box(session, menu)
+        lines = read()
+        return lines if len(lines) >= count else None
+    return wait_until(enough, ACTION_TIMEOUT, f"{count} line(s) in {what}")
+
+
+def expect_installs(session, menu, count):
+    return expect_lines(session, menu, session.marker_lines, count, "the set-up marker")
+
+
+def expect_viewers(session, menu, count):
+    return expect_lines(session, menu, session.viewer_lines, count, "the viewer log")
+
+
+def check_no_message_box(session, menu):
+    """A message box of the menu carries the menu's caption: only the menu itself may show it."""
+    menu.check_running()
+    shown = session.windows(CAPTION, pid=menu.process.pid)
+    check(len(shown) == 1, f"{len(shown)} windows titled \"{CAPTION}\" are shown (a message box?)")
+
+
+# --- the tests ------------------------------------------------------------------------------
+
+
+def test_startup(s):
+    medium = s.medium()
+    menu = s.start_menu(s.discmenu, medium)
+    window = menu.window()
+    _, _, width, height = s.geometry(window)
+    check((width, height) == CLIENT_SIZE, f"client size is {width}x{height}, expected "
+                                          f"{CLIENT_SIZE[0]}x{CLIENT_SIZE[1]}")
+    shot = s.root / "startup.png"
+    s.screenshot(shot, window)
+    check(shot.exists() and shot.stat().st_size > 0, "no screenshot was taken")
+    # The catalogue's colours replace the design-time ones: the count line (Label6, at (176, 8),
+    # 73x57 pixels) is on colour 8388608 (navy), the size box (Text1, inside its border) on
+    # 12632256 (light grey) instead of white.
+    navy = s.colour_share(shot, 176, 8, 73, 57, (0, 0, 128))
+    check(navy > 0.25, f"the count line is not on the catalogue's background colour ({navy:.0%} navy)")
+    grey = s.colour_share(shot, 316, 188, 42, 14, (192, 192, 192))
+    check(grey > 0.25, f"the size box is not on the catalogue's background colour ({grey:.0%} grey)")
+    # The sample's catalogue opens no document at start-up.
+    check(s.viewer_lines() == [], f"a document was opened at start-up: {s.viewer_lines()}")
+    check_no_message_box(s, menu)
+
+    # Started from elsewhere (as from a desktop), the program finds the catalogue beside itself.
+    home = s.root / "home"
+    home.mkdir()
+    on_medium = s.medium("cd2", with_program=True)
+    other = s.start_menu(on_medium / "discmenu", home)
+    other.window()
+    check_no_message_box(s, other)
+    s.check_media_untouched()
+
+
+def test_missing(s):
+    empty = s.root / "empty"
+    empty.mkdir()
+    elsewhere = s.root / "program"
+    elsewhere.mkdir()
+    program = elsewhere / "discmenu"
+    shutil.copy2(s.discmenu, program)
+    menu = s.start_menu(program, empty)
+
+    box = menu.window(name="discmenu")
+    # The message is on standard error by the time the box shows.
+    error = menu.error_text()
+    check("contents.inf" in error, f"standard error does not name contents.inf:\n{error}")
+    check(str(empty) in error, f"standard error does not name the folder {empty}:\n{error}")
+    check(s.windows("Here will be you CD's title (subtitle in brackets)") == [], "the menu window was shown")
+    s.screenshot(s.root / "missing.png")
+
+    s.focus(box)
+    s.key("Return")
+    status = menu.wait_exit(ACTION_TIMEOUT)
+    check(status != 0, "the menu ended with status 0 without a catalogue")
+    check(status > 0, f"the menu was ended by signal {-status}")
+
+
+def test_dblclick(s):
+    medium = s.medium(with_program=True)  # a second install finds its folder from the menu's
+    menu = s.start_menu(medium / "discmenu", medium)
+    window = menu.window()
+    s.click(*list_item_point(s, window, 1), repeat=2)
+    lines = expect_installs(s, menu, 1)
+    check(lines[0] == f"Card Game|{medium / 'cards'}|", f"unexpected set-up run: {lines}")
+    # A double click installs once (give a second start a moment to show up).
+    time.sleep(0.3)
+    check(s.marker_lines() == lines, f"the set-up ran more than once: {s.marker_lines()}")
+    check_no_message_box(s, menu)
+
+    # Click the first item, move the highlight down by keyboard, click the first item again at
+    # once (one xdotool run, well within the double-click time): that is a double click on the
+    # first item, and it installs the first item, not the highlighted one.
+    x, y = list_item_point(s, window, 0, column=3)
+    s.x("xdotool", "mousemove", str(x), str(y), "click", "1", "key", "Down", "click", "1")
+    lines = expect_installs(s, menu, 2)
+    check(lines[1] == f"Text Editor|{medium / 'editor'}|", f"unexpected set-up run: {lines}")
+    s.check_media_untouched()
+
+
+def test_keyboard(s):
+    medium = s.medium(with_program=True)
+    menu = s.start_menu(medium / "discmenu", medium)
+    window = menu.window()
+    s.focus(window)
+
+    # Focus the list on its first item, move down one, install.
+    s.click(*list_item_point(s, window, 0))
+    s.key("Down", "alt+i")
+    lines = expect_installs(s, menu, 1)
+    check(lines == [f"Card Game|{medium / 'cards'}|"], f"unexpected set-up run: {lines}")
+    check_no_message_box(s, menu)
+
+    # The second install resolves its folder from the menu's folder, restored after the first.
+    s.click(*list_item_point(s, window, 0, column=2))
+    s.key("Down", "Down", "alt+i")
+    lines = expect_installs(s, menu, 2)
+    check(lines[1] == f"Photo Viewer|{medium / 'photos'}|--typical", f"unexpected set-up run: {lines}")
+    check_no_message_box(s, menu)
+
+    # The last entry, reached with End.
+    s.click(*list_item_point(s, window, 0, column=4))
+    s.key("End", "alt+i")
+    lines = expect_installs(s, menu, 3)
+    check(lines[2] == f"Fonts Pack|{medium / 'fonts'}|", f"unexpected set-up run: {lines}")
+    check_no_message_box(s, menu)
+    s.check_media_untouched()
+
+
+def test_documents(s):
+    medium = s.medium(with_program=True)
+    menu = s.start_menu(medium / "discmenu", medium)
+    window = menu.window()
+    s.focus(window)
+
+    # Twice: each press starts the viewer.
+    s.key("alt+r")
+    expect_viewers(s, menu, 1)
+    s.key("alt+r")
+    lines = expect_viewers(s, menu, 2)
+    readme = f"{medium}|{medium / 'readme.txt'}"
+    check(lines == [readme, readme], f"unexpected viewer runs: {lines}")
+
+    # After an install (the first entry is highlighted from the start) the licence comes from the
+    # menu program's own folder, the medium, not from the set-up's folder.
+    s.key("alt+i")
+    lines = expect_installs(s, menu, 1)
+    check(lines == [f"Text Editor|{medium / 'editor'}|"], f"unexpected set-up run: {lines}")
+    s.focus(window)  # in case the set-up took the focus
+    s.key("alt+l")
+    lines = expect_viewers(s, menu, 3)
+    check(lines[2] == f"{medium}|{medium / 'license.txt'}", f"unexpected viewer run: {lines}")
+    check_no_message_box(s, menu)
+    s.key("alt+e")
+    check(menu.wait_exit() == 0, "Exit did not end the menu with status 0")
+
+    # A catalogue that opens both documents at start-up (flags: buttons, then start-up).
+    eager = s.medium("eager")
+    catalogue = eager / "contents.inf"
+    lines = catalogue.read_text().splitlines(keepends=True)
+    check([line.strip() for line in lines[6:10]] == ["1", "1", "0", "0"], f"unexpected flags: {lines[6:10]}")
+    lines[8:10] = ["1\n", "1\n"]
+    catalogue.write_text("".join(lines))
+    s.snapshots[eager] = tree_state(eager)
+    s.viewer_log.unlink()
+    other = s.start_menu(s.discmenu, eager)
+    other.window()
+    lines = expect_viewers(s, other, 2)
+    # The two viewers are started one after the other but run on their own: either may log first.
+    check(sorted(lines) == sorted([f"{eager}|{eager / 'readme.txt'}", f"{eager}|{eager / 'license.txt'}"]),
+          f"unexpected viewer runs at start-up: {lines}")
+    s.check_media_untouched()
+
+
+def test_exit(s):
+    medium = s.medium()
+    menu = s.start_menu(s.discmenu, medium)
+    window = menu.window()
+    s.focus(window)
+    s.key("alt+e")
+    check(menu.wait_exit() == 0, f"Exit ended the menu with status {menu.process.returncode}")
+
+    # The window's close control.
+    menu = s.start_menu(s.discmenu, medium)
+    window = menu.window()
+    s.send_close(window)
+    status = menu.wait_exit()
+    check(status == 0, f"closing the window ended the menu with status {status}")
+    check(s.windows(CAPTION, visible=False) == [], "the window is still there after the menu ended")
+    check(s.marker_lines() == [] and s.viewer_lines() == [], "something was started")
+    s.check_media_untouched()
+
+
+TESTS = {
+    "startup": test_startup,
+    "missing": test_missing,
+    "dblclick": test_dblclick,
+    "keyboard": test_keyboard,
+    "documents": test_documents,
+    "exit": test_exit,
+}
+
+
+def main(argv):
+    if len(argv) != 4 or argv[1] not in TESTS:
+        print(__doc__, file=sys.stderr)
+        return 2
+    name, discmenu, sample = argv[1:]
+    missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "xprop", "import", "convert")
+               if not shutil.which(tool)]
+    if missing:
+        print(f"[{name}] FAILED: missing tools: {', '.join(missing)} (scripts/setup installs them)",
+              file=sys.stderr)
+        return 1
+    started = time.monotonic()
+    # ctest ends a test that runs too long with SIGTERM: clean up on the way out.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(f"[{name}] terminated"))
+    try:
+        with Session(name, discmenu, sample) as session:
+            TESTS[name](session)
+            session.check_error_reports()
+    except TestFailure as failure:
+        print(f"[{name}] FAILED: {failure}", file=sys.stderr)
+        return 1
+    print(f"[{name}] passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
