@@ -104,13 +104,21 @@ std::optional<catalogue::Error> TheMenu::Form_Load() {
     // Started from a desktop, the current directory is often not the medium: when the catalogue
     // is not here but beside the program, read it there.
     const QString name = QString::fromLatin1(catalogue::CatalogueFileName);
+    QString programFolder;
     if (!QFileInfo::exists(QDir(platform_.currentDirectory()).filePath(name))) {
-        const QString programFolder = platform_.applicationPath();
+        programFolder = platform_.applicationPath();
         if (QFileInfo::exists(QDir(programFolder).filePath(name))) platform_.changeDirectory(programFolder);
     }
     const QString file = QDir(platform_.currentDirectory()).filePath(name);
     catalogue::Result result = catalogue::loadCatalogue(file.toStdString());
-    if (auto* error = std::get_if<catalogue::Error>(&result)) return *error;
+    if (auto* error = std::get_if<catalogue::Error>(&result)) {
+        // Say where else it was looked for.
+        if (error->kind == catalogue::Error::Kind::FileNotFound && !programFolder.isEmpty() &&
+            QDir(programFolder) != QDir(platform_.currentDirectory())) {
+            error->what += ", nor beside the program in " + QDir::cleanPath(programFolder).toStdString();
+        }
+        return *error;
+    }
     present(std::move(std::get<catalogue::Module1>(result)));
     return std::nullopt;
 }
