@@ -8,32 +8,18 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "tests/testfiles.h"
+
 using platform::findPath;
 using platform::resolveProgram;
 using platform::splitCommandLine;
 
 namespace {
 
-// Test output shows the words, bracketed, so that blanks and empty words are visible.
-std::string show(const QStringList& words) {
-    std::string s;
-    for (const QString& w : words) s += "[" + w.toStdString() + "]";
-    return s;
-}
-
-constexpr QFile::Permissions kReadable =
-    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-constexpr QFile::Permissions kExecutable = kReadable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-
-// Writes `content` to `path` (creating its folder) with the given permissions.
-void writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path())) << path.toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(content);
-    f.close();
-    ASSERT_TRUE(f.setPermissions(permissions)) << path.toStdString();
-}
+using testfiles::kExecutable;
+using testfiles::kReadable;
+using testfiles::show;
+using testfiles::writeFile;
 
 TEST(SplitCommandLine, SplitsAsWindowsProgramsDo) {
     struct Case {

@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "platform/realplatform.h"
+#include "tests/testfiles.h"
 
 using platform::RealPlatform;
 
@@ -29,24 +30,10 @@ namespace {
 
 constexpr int kWaitMs = 10000;
 
-constexpr QFile::Permissions kReadable =
-    QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
-constexpr QFile::Permissions kExecutable = kReadable | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther;
-
-std::string show(const QStringList& words) {
-    std::string s;
-    for (const QString& w : words) s += "[" + w.toStdString() + "]";
-    return s;
-}
-
-void writeFile(const QString& path, const QByteArray& content, QFile::Permissions permissions) {
-    ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path())) << path.toStdString();
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-    f.write(content);
-    f.close();
-    ASSERT_TRUE(f.setPermissions(permissions)) << path.toStdString();
-}
+using testfiles::kExecutable;
+using testfiles::kReadable;
+using testfiles::show;
+using testfiles::writeFile;
 
 // A shell script body that writes its process id, its working directory and its arguments, one
 // per line, to `record`. The file appears at once complete (written aside, then renamed).
