@@ -1,0 +1,360 @@
+// libFuzzer target for the catalogue reader and the field input beneath it.
+//
+// Whatever bytes a medium carries, reading them must give either tables that make sense or an error
+// whose message names the file and a line that exists; never a crash, a hang or malformed text.
+// Every check below traps when that promise is broken, so libFuzzer keeps the input.
+//
+// Besides the invariants, two transformations must not change what is read: writing every line end
+// as CR LF or as CR alone (all three line ends count the same), and appending text after a complete
+// catalogue (nothing after the end marker is read).
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "catalogue/catalogue.h"
+#include "platform/fieldinput.h"
+
+#define CHECK(condition)                                                                                   \
+    do {                                                                                                   \
+        if (!(condition)) {                                                                                \
+            std::fprintf(stderr, "catalogue_fuzzer: check failed at line %d: %s\n", __LINE__, #condition); \
+            __builtin_trap();                                                                              \
+        }                                                                                                  \
+    } while (false)
+
+namespace {
+
+constexpr std::string_view FileName = "contents.inf";
+constexpr std::string_view Bom = "\xEF\xBB\xBF";
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
+
+// Well-formed UTF-8 as RFC 3629 defines it, written independently of the reader's own check.
+bool validUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        std::size_t length = 0;
+        std::uint32_t code = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if ((b & 0xE0) == 0xC0) {
+            length = 2;
+            code = b & 0x1F;
+        } else if ((b & 0xF0) == 0xE0) {
+            length = 3;
+            code = b & 0x0F;
+        } else if ((b & 0xF8) == 0xF0) {
+            length = 4;
+            code = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > s.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            code = (code << 6) | (c & 0x3F);
+        }
+        const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+// The lines an editor shows: CR LF, CR and LF each end one; text after the last line end is one
+// more line. An empty file still has line 1, where the reader reports that nothing is in it.
+int lastLine(std::string_view text) {
+    int lines = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        if (isLineEnd(text[i])) ++lines;
+    }
+    if (!text.empty() && !isLineEnd(text.back())) ++lines;
+    return lines > 0 ? lines : 1;
+}
+
+// Every line end written as `lineEnd`.
+std::string withLineEnds(std::string_view text, std::string_view lineEnd) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (!isLineEnd(text[i])) {
+            out += text[i];
+            continue;
+        }
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        out += lineEnd;
+    }
+    return out;
+}
+
+std::string normalised(std::string_view text) { return withLineEnds(text, "\n"); }
+
+std::string asciiOnly(std::string_view s) {
+    std::string out;
+    for (const char c : s) {
+        if (static_cast<unsigned char>(c) < 0x80) out += c;
+    }
+    return out;
+}
+
+// decodeCatalogueText: always UTF-8, UTF-8 input unchanged, every ASCII byte kept in place, and
+// decoding its own output changes nothing.
+std::string checkDecode(std::string_view bytes) {
+    const std::string decoded = platform::decodeCatalogueText(bytes);
+    CHECK(validUtf8(decoded));
+    std::string_view body = bytes;
+    if (body.starts_with(Bom)) body.remove_prefix(Bom.size());
+    if (validUtf8(body)) CHECK(decoded == body);
+    CHECK(asciiOnly(decoded) == asciiOnly(body));
+    if (!decoded.starts_with(Bom)) CHECK(platform::decodeCatalogueText(decoded) == decoded);
+    return decoded;
+}
+
+// parseNumber against a plain model: wide arithmetic, no early exits.
+void checkParseNumber(std::string_view field) {
+    const platform::Number got = platform::parseNumber(field);
+
+    platform::Number want;
+    std::size_t i = 0;
+    while (i < field.size() && isBlank(field[i])) ++i;
+    const auto digit = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return 99;
+    };
+    constexpr unsigned __int128 Cap = static_cast<unsigned __int128>(1) << 70;
+    unsigned __int128 magnitude = 0;
+    int base = 0;
+    if (i + 1 < field.size() && field[i] == '&') {
+        const char p = field[i + 1];
+        base = (p == 'H' || p == 'h') ? 16 : (p == 'O' || p == 'o') ? 8 : 0;
+    }
+    if (base != 0) {
+        for (i += 2; i < field.size() && digit(field[i]) < base; ++i) {
+            want.present = true;
+            magnitude = std::min(Cap, magnitude * base + digit(field[i]));
+        }
+        want.overflow = magnitude > 0xFFFFFFFFu;
+        if (want.overflow) {
+            want.value = std::numeric_limits<std::int64_t>::max();
+        } else {
+            want.value = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude));
+        }
+    } else {
+        bool negative = false;
+        if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
+        for (; i < field.size() && field[i] >= '0' && field[i] <= '9'; ++i) {
+            want.present = true;
+            magnitude = std::min(Cap, magnitude * 10 + digit(field[i]));
+        }
+        const unsigned __int128 limit =
+            static_cast<unsigned __int128>(std::numeric_limits<std::int64_t>::max()) + (negative ? 1 : 0);
+        want.overflow = magnitude > limit;
+        if (want.overflow) {
+            want.value = negative ? std::numeric_limits<std::int64_t>::min()
+                                  : std::numeric_limits<std::int64_t>::max();
+        } else {
+            const auto m = static_cast<__int128>(magnitude);
+            want.value = static_cast<std::int64_t>(negative ? -m : m);
+        }
+    }
+    CHECK(got.present == want.present);
+    CHECK(got.overflow == want.overflow);
+    CHECK(got.value == want.value);
+    if (!got.present) CHECK(got.value == 0 && !got.overflow);
+}
+
+// Reads every field and checks each one on its own and the sequence as a whole.
+std::vector<platform::Field> checkFields(std::string_view bytes, const std::string& decoded) {
+    const int last = lastLine(decoded);
+    platform::FieldInput in(bytes);
+    std::vector<platform::Field> fields;
+    int previousLine = 1;
+    for (;;) {
+        const int lineBefore = in.line();
+        // atEnd() scans the rest of the input, so asking before every field would be quadratic.
+        const bool endBefore = fields.size() < 64 && in.atEnd();
+        CHECK(lineBefore >= 1 && lineBefore <= last);
+        std::optional<platform::Field> field = in.next();
+        if (!field) break;
+        // A field consumes at least one character or a comma's promise, so there are never more
+        // fields than characters plus one.
+        CHECK(fields.size() <= decoded.size());
+        CHECK(field->line == lineBefore);
+        CHECK(field->line >= previousLine && field->line <= last);
+        CHECK(validUtf8(field->text));
+        // Nothing but blanks and line ends was left: the field can only be empty.
+        if (endBefore) CHECK(field->text.empty());
+        if (field->quoted) {
+            CHECK(field->text.find('"') == std::string::npos);
+        } else {
+            CHECK(field->text.find_first_of(",\r\n") == std::string::npos);
+            CHECK(field->text.empty() || (!isBlank(field->text.front()) && !isBlank(field->text.back())));
+        }
+        checkParseNumber(field->text);
+        previousLine = field->line;
+        fields.push_back(*std::move(field));
+    }
+    CHECK(in.atEnd());
+    CHECK(!in.next());
+    CHECK(in.line() >= 1 && in.line() <= last);
+    return fields;
+}
+
+void checkSameFields(const std::vector<platform::Field>& a, const std::vector<platform::Field>& b) {
+    CHECK(a.size() == b.size());
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        CHECK(a[i].line == b[i].line);
+        CHECK(a[i].quoted == b[i].quoted);
+        CHECK(normalised(a[i].text) == normalised(b[i].text));
+    }
+}
+
+void checkTables(const catalogue::Module1& m, int last) {
+    using catalogue::MaxEntries;
+    CHECK(m.ProgramCount >= 1 && m.ProgramCount <= MaxEntries);
+    for (const std::string* text : {&m.Title, &m.Subtitle, &m.Publisher, &m.Date}) CHECK(validUtf8(*text));
+
+    CHECK(m.DocumentFlags[0] == 0 && m.FlagLine[0] == 0);
+    // The flags come in file order 1, 3, 2, 4, then the colours, then the entries.
+    int line = 1;
+    for (const int slot : {1, 3, 2, 4}) {
+        CHECK(m.FlagLine[slot] >= line && m.FlagLine[slot] <= last);
+        line = m.FlagLine[slot];
+    }
+    for (const int colourLine : m.ColourLine) {
+        CHECK(colourLine >= line && colourLine <= last);
+        line = colourLine;
+    }
+
+    for (int n = 0; n < catalogue::ProgramSlots; ++n) {
+        const bool used = n >= 1 && n <= m.ProgramCount;
+        if (!used) {
+            CHECK(m.ProgramName[n].empty() && m.ProgramCommand[n].empty() && m.ProgramFolder[n].empty() &&
+                  m.ProgramDescription[n].empty());
+            CHECK(m.ProgramSize[n] == 0 && m.EntryLine[n] == 0);
+            continue;
+        }
+        CHECK(m.EntryLine[n] >= line && m.EntryLine[n] <= last);
+        line = m.EntryLine[n];
+        CHECK(validUtf8(m.ProgramName[n]) && validUtf8(m.ProgramCommand[n]) &&
+              validUtf8(m.ProgramFolder[n]) && validUtf8(m.ProgramDescription[n]));
+    }
+    CHECK(m.EndMarkerLine >= line && m.EndMarkerLine <= last);
+
+    int trailing = 0;
+    for (const catalogue::Note& note : m.Notes) {
+        CHECK(!note.text.empty() && validUtf8(note.text));
+        CHECK(note.line >= 1 && note.line <= last);
+        if (note.kind == catalogue::Note::Kind::TrailingContent) {
+            ++trailing;
+            CHECK(note.line >= m.EndMarkerLine);
+        } else {
+            CHECK(note.kind == catalogue::Note::Kind::NotANumber);
+            CHECK(note.line <= m.EndMarkerLine);
+        }
+    }
+    CHECK(trailing <= 1);
+}
+
+void checkError(const catalogue::Error& e, int last) {
+    using Kind = catalogue::Error::Kind;
+    // Reading bytes cannot fail to find or open a file.
+    CHECK(e.kind == Kind::UnexpectedEnd || e.kind == Kind::TooManyEntries ||
+          e.kind == Kind::NumberOutOfRange);
+    CHECK(e.file == FileName);
+    CHECK(e.line >= 1 && e.line <= last);
+    CHECK(!e.what.empty() && validUtf8(e.what));
+    const std::string message = e.message();
+    CHECK(message.starts_with(FileName));
+    CHECK(message == std::string(FileName) + ", line " + std::to_string(e.line) + ": " + e.what);
+}
+
+// The same tables, line numbers and notes, or the same error, up to the spelling of line ends
+// inside quoted texts. With `withNotes` false only the notes about numbers are compared.
+void checkSameResult(const catalogue::Result& a, const catalogue::Result& b, bool withNotes) {
+    CHECK(a.index() == b.index());
+    if (const auto* ea = std::get_if<catalogue::Error>(&a)) {
+        const auto& eb = std::get<catalogue::Error>(b);
+        CHECK(ea->kind == eb.kind && ea->line == eb.line);
+        CHECK(normalised(ea->what) == normalised(eb.what));
+        return;
+    }
+    const auto& ma = std::get<catalogue::Module1>(a);
+    const auto& mb = std::get<catalogue::Module1>(b);
+    CHECK(normalised(ma.Title) == normalised(mb.Title) &&
+          normalised(ma.Subtitle) == normalised(mb.Subtitle) &&
+          normalised(ma.Publisher) == normalised(mb.Publisher) && normalised(ma.Date) == normalised(mb.Date));
+    CHECK(ma.DocumentFlags == mb.DocumentFlags && ma.ColourTable == mb.ColourTable);
+    CHECK(ma.FlagLine == mb.FlagLine && ma.ColourLine == mb.ColourLine);
+    CHECK(ma.ProgramCount == mb.ProgramCount && ma.EndMarkerLine == mb.EndMarkerLine);
+    CHECK(ma.ProgramSize == mb.ProgramSize && ma.EntryLine == mb.EntryLine);
+    for (int n = 1; n <= ma.ProgramCount; ++n) {
+        CHECK(normalised(ma.ProgramName[n]) == normalised(mb.ProgramName[n]));
+        CHECK(normalised(ma.ProgramCommand[n]) == normalised(mb.ProgramCommand[n]));
+        CHECK(normalised(ma.ProgramFolder[n]) == normalised(mb.ProgramFolder[n]));
+        CHECK(normalised(ma.ProgramDescription[n]) == normalised(mb.ProgramDescription[n]));
+    }
+    const auto numberNotes = [&](const std::vector<catalogue::Note>& notes) {
+        std::vector<std::pair<int, std::string>> kept;
+        for (const catalogue::Note& note : notes) {
+            if (withNotes || note.kind == catalogue::Note::Kind::NotANumber) {
+                kept.emplace_back(note.line, normalised(note.text));
+            }
+        }
+        return kept;
+    };
+    CHECK(numberNotes(ma.Notes) == numberNotes(mb.Notes));
+}
+
+catalogue::Result checkCatalogue(std::string_view bytes, const std::string& decoded) {
+    catalogue::Result result = catalogue::readCatalogue(bytes, FileName);
+    const int last = lastLine(decoded);
+    if (const auto* tables = std::get_if<catalogue::Module1>(&result)) {
+        checkTables(*tables, last);
+    } else {
+        checkError(std::get<catalogue::Error>(result), last);
+    }
+    return result;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+
+    const std::string decoded = checkDecode(bytes);
+    checkParseNumber(bytes);
+    const std::vector<platform::Field> fields = checkFields(bytes, decoded);
+    const catalogue::Result result = checkCatalogue(bytes, decoded);
+
+    // The same file with its line ends written as CR LF, and as CR alone. Only ASCII bytes change,
+    // so the encoding that decoding picks stays the same.
+    for (const std::string_view lineEnd : {std::string_view("\r\n"), std::string_view("\r")}) {
+        const std::string variant = withLineEnds(bytes, lineEnd);
+        const std::string variantDecoded = platform::decodeCatalogueText(variant);
+        checkSameFields(fields, checkFields(variant, variantDecoded));
+        checkSameResult(result, checkCatalogue(variant, variantDecoded), true);
+    }
+
+    // After a complete catalogue that ends with a line end, more text changes nothing but the notes
+    // about it. (Without the final line end, the text would join the end marker's line.)
+    if (std::holds_alternative<catalogue::Module1>(result) && !decoded.empty() && isLineEnd(decoded.back())) {
+        const std::string longer = std::string(bytes) + "<<,\"1\r\n2";
+        checkSameResult(result, checkCatalogue(longer, platform::decodeCatalogueText(longer)), false);
+    }
+    return 0;
+}
