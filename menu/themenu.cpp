@@ -13,6 +13,7 @@
 
 #include "menu/colours.h"
 #include "menu/layout.h"
+#include "menu/pictures.h"
 #include "menu/widgets.h"
 
 // The pictures are compiled into this static library; make sure they are registered.
@@ -49,7 +50,7 @@ TheMenu::TheMenu(platform::Platform& platform, QWidget* parent)
     setObjectName(QStringLiteral("TheMenu"));
     setStyle(style_.get());
     setWindowTitle(QStringLiteral("Here will be you CD's title (subtitle in brackets)"));
-    setWindowIcon(QIcon(QStringLiteral(":/discmenu/discmenu.ico")));
+    setWindowIcon(QIcon(QPixmap::fromImage(readIcon(QStringLiteral(":/discmenu/discmenu.ico")))));
     setFixedSize(twipsToPixels(ClientWidth), twipsToPixels(ClientHeight));
     setAutoFillBackground(true);
 
@@ -76,7 +77,7 @@ TheMenu::TheMenu(platform::Platform& platform, QWidget* parent)
     Text2 = control<QPlainTextEdit>(this, "Text2");
     Picture1 = control<PictureBox>(this, "Picture1");
 
-    Picture1->setPixmap(QPixmap(QStringLiteral(":/discmenu/picture.bmp")));
+    Picture1->setPixmap(QPixmap::fromImage(readBitmap(QStringLiteral(":/discmenu/picture.bmp"))));
     Command2->setEnabled(false);
     Command3->setEnabled(false);
 

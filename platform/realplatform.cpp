@@ -92,20 +92,34 @@ DialogFilter dialogFilter(const QString& filter) {
 }
 
 OpenDialogResult RealPlatform::showOpen(const OpenDialogRequest& request) {
+    // Qt's file dialog writes its state (folder history, last folder, view) to
+    // ~/.config/QtProject.conf whenever one is destroyed, and nothing turns that off. The menu
+    // writes no files, so one dialog serves the whole run and is never destroyed: it is made on
+    // first use and has the menu as its parent only while it is open, so that it does not go
+    // with the window at exit either.
+    static QFileDialog* const dialog = [] {
+        auto* made = new QFileDialog(nullptr, QStringLiteral("Open"));
+        made->setOption(QFileDialog::DontUseNativeDialog);
+        made->setOption(QFileDialog::ReadOnly);
+        made->setFileMode(QFileDialog::ExistingFile);
+        made->setAcceptMode(QFileDialog::AcceptOpen);
+        return made;
+    }();
     const DialogFilter filter = dialogFilter(request.filter);
-    QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("Open"), QDir::currentPath());
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::ReadOnly);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(filter.label.section(u'(', 0, 0).trimmed() + QStringLiteral(" (") + filter.pattern +
-                         u')');
+    QWidget* owner = QApplication::activeWindow();
+    dialog->setParent(owner != dialog ? owner : nullptr, dialog->windowFlags());
+    dialog->setDirectory(QDir::currentPath());
+    dialog->selectFile(QString());
+    dialog->setNameFilter(filter.label.section(u'(', 0, 0).trimmed() + QStringLiteral(" (") + filter.pattern +
+                          u')');
     // Show the filter under its own name, while the pattern that applies is the one above.
-    if (auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+    if (auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
         combo->setItemText(0, filter.label);
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return {false, dialog.selectedFiles().first()};
+    const int answer = dialog->exec();
+    dialog->setParent(nullptr, dialog->windowFlags());
+    if (answer != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+    return {false, dialog->selectedFiles().first()};
 }
 
 void RealPlatform::showMessage(QWidget* parent, const QString& text) {

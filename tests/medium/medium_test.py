@@ -41,7 +41,7 @@ BUNDLED = re.compile(r"^lib(Qt6\w+|icu\w+|double-conversion|b2|pcre2-16|md4c|xcb
                      r"render-util|util|cursor|xkb|xinput)|xkbcommon-x11)\.so\.\d+$")
 NEVER_BUNDLED = ["libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libX11.so.6", "libxcb.so.1",
                  "libGLX.so.0", "libEGL.so.1", "libfontconfig.so.1", "libfreetype.so.6"]
-PLUGINS = {"platforms/libqxcb.so", "imageformats/libqico.so"}
+PLUGINS = {"platforms/libqxcb.so"}
 
 WINDOW_TIMEOUT = 30.0
 ACTION_TIMEOUT = 10.0
@@ -233,14 +233,14 @@ class Desktop:
 
 
 def check_window(desktop, process, bundle):
-    """The menu's window shows the catalogue's caption and the icon that only the bundled ico
-    plugin can read; every Qt library and plugin in the process comes from the bundle."""
+    """The menu's window shows the catalogue's caption and its icon; every Qt library and plugin
+    in the process comes from the bundle."""
     window = desktop.window(process, CAPTION)
     caption = desktop.x("xdotool", "getwindowname", window).strip()
     check(caption == CAPTION, f"caption {caption!r}, expected {CAPTION!r}")
     icon = desktop.x("xprop", "-id", window, "_NET_WM_ICON")
     check("not found" not in icon and "no such atom" not in icon,
-          f"the window has no icon, so the ico image plugin was not loaded: {icon.strip()}")
+          f"the window has no icon: {icon.strip()}")
 
     bundled = {p.name for p in (bundle / "lib").iterdir()}
     mapped = set()
