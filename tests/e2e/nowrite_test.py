@@ -16,13 +16,16 @@ anything Qt or fontconfig would keep in the user's home shows up here. Standard 
 
 import os
 import re
-import select
 import shutil
 import subprocess
 import sys
 import tempfile
 import time
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
+from xsession import (TestFailure, XTools, check, make_env, stand_in_opener, start_xvfb,  # noqa: E402
+                      tree_state, wait_until)
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 DIALOG = "Open"
@@ -53,106 +56,21 @@ ALLOWED = [
 ]
 
 
-class TestFailure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise TestFailure(message)
-
-
-def wait_until(predicate, timeout, what, interval=0.1):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise TestFailure(f"timed out after {timeout:g} s waiting for {what}")
-        time.sleep(interval)
-
-
-def start_xvfb(root):
-    read_fd, write_fd = os.pipe()
-    with open(root / "xvfb.log", "wb") as log:
-        xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log,
-            start_new_session=True)
-    os.close(write_fd)
-    number = b""
-    deadline = time.monotonic() + 15
-    try:
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([read_fd], [], [], max(deadline - time.monotonic(), 0))
-            check(ready, "Xvfb did not report its display within 15 s")
-            chunk = os.read(read_fd, 64)
-            check(chunk, "Xvfb ended before reporting its display")
-            number += chunk
-    finally:
-        os.close(read_fd)
-    return xvfb, ":" + number.decode().strip()
-
-
-def make_env(root, display):
-    env = {k: v for k, v in os.environ.items()
-           if not k.startswith(("QT_", "XDG_", "DBUS_")) and k not in ("WAYLAND_DISPLAY", "XAUTHORITY")}
+def menu_env(root, display):
+    """The menu's environment, with HOME, the runtime folder and the session bus in `root`."""
     home = root / "home"
     home.mkdir()
-    runtime = root / "runtime"
-    runtime.mkdir(mode=0o700)
-    bin_dir = root / "bin"
-    bin_dir.mkdir()
-    # The desktop's opener, replaced by one that only notes that it ran.
-    opener = bin_dir / "xdg-open"
-    opener.write_text(f'#!/bin/sh\necho "$*" >>"{root / "viewer.txt"}"\n')
-    opener.chmod(0o755)
-    env.update({
-        "DISPLAY": display,
-        "HOME": str(home),
-        "XDG_RUNTIME_DIR": str(runtime),
-        # No session bus: without one, the D-Bus library would start a bus daemon of its own.
-        "DBUS_SESSION_BUS_ADDRESS": f"unix:path={root / 'no-bus'}",
-        "PATH": f"{bin_dir}:{env.get('PATH', '/usr/bin:/bin')}",
-        "DISCMENU_MARKER": str(root / "marker.txt"),
-        "LC_ALL": "C.UTF-8",
-        "QT_QPA_PLATFORM": "xcb",
-        "QT_SCALE_FACTOR": "1",
-    })
+    env = make_env(display, root / "runtime", drop_prefixes=("XDG_", "DBUS_"),
+                   HOME=str(home),
+                   # No session bus: without one, the D-Bus library would start a bus daemon of its own.
+                   DBUS_SESSION_BUS_ADDRESS=f"unix:path={root / 'no-bus'}",
+                   # The desktop's opener, replaced by one that only notes that it ran.
+                   PATH=stand_in_opener(root / "bin", root / "viewer.txt", "$*"),
+                   DISCMENU_MARKER=str(root / "marker.txt"),
+                   QT_QPA_PLATFORM="xcb",
+                   QT_SCALE_FACTOR="1")
     env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
     return env
-
-
-def tree_state(folder):
-    return {str(p.relative_to(folder)): (p.stat().st_size, p.stat().st_mtime_ns, p.stat().st_mode)
-            for p in sorted(folder.rglob("*"))}
-
-
-class Desktop:
-    def __init__(self, env):
-        self.env = env
-
-    def run(self, *args, ok=(0,)):
-        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=30)
-        if result.returncode not in ok:
-            raise TestFailure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.strip()}")
-        return result.stdout
-
-    def window(self, name):
-        out = self.run("xdotool", "search", "--onlyvisible", "--name", "^" + re.escape(name) + "$", ok=(0, 1))
-        found = out.split()
-        return int(found[0]) if found else None
-
-    def origin(self, window):
-        out = self.run("xwininfo", "-id", str(window))
-        x = re.search(r"Absolute upper-left X:\s*(-?\d+)", out)
-        y = re.search(r"Absolute upper-left Y:\s*(-?\d+)", out)
-        check(x and y, f"xwininfo gave no position: {out}")
-        return int(x.group(1)), int(y.group(1))
-
-    def key(self, *keys):
-        self.run("xdotool", "key", "--delay", "50", *keys)
 
 
 # --- judging the trace ---------------------------------------------------------------------------
@@ -244,9 +162,9 @@ def run(discmenu, sample):
         shutil.copy2(discmenu, program)
         before = tree_state(medium)
 
-        xvfb, display = start_xvfb(root)
-        env = make_env(root, display)
-        desktop = Desktop(env)
+        xvfb, display = start_xvfb(root / "xvfb.log", noreset=True)
+        env = menu_env(root, display)
+        desktop = XTools(env, timeout=30, key_delay=50)
         traces = root / "trace"
         traces.mkdir()
         calls = ",".join(sorted(OPEN_CALLS | CHANGING_CALLS))
@@ -256,18 +174,15 @@ def run(discmenu, sample):
                  f"trace={calls},{BOOKKEEPING}", "-o", str(traces / "task"), str(program)],
                 cwd=medium, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
 
-        def alive():
-            if strace.poll() is not None:
-                raise TestFailure(f"the menu ended early; standard error:\n{(root / 'menu.err').read_text()}")
-            return True
+        def error_text():
+            return (root / "menu.err").read_text()
 
-        window = wait_until(lambda: alive() and desktop.window(CAPTION), 60, f'the window "{CAPTION}"')
-        desktop.run("xdotool", "windowfocus", "--sync", str(window))
+        window = desktop.wait_window(CAPTION, 60, strace, output=error_text)
+        desktop.focus(window)
 
         # Highlight the first program with the mouse, then the second with the keyboard.
-        left, top = desktop.origin(window)
-        desktop.run("xdotool", "mousemove", str(left + LIST_LEFT + 30), str(top + LIST_TOP + ITEM_HEIGHT // 2),
-                    "click", "1")
+        left, top, _, _ = desktop.geometry(window)
+        desktop.click(left + LIST_LEFT + 30, top + LIST_TOP + ITEM_HEIGHT // 2)
         time.sleep(0.3)
         desktop.key("Down")
 
@@ -282,13 +197,13 @@ def run(discmenu, sample):
 
         # Browse, then cancel the dialog.
         desktop.key("alt+b")
-        dialog = wait_until(lambda: alive() and desktop.window(DIALOG), 30, "the file dialog")
-        desktop.run("xdotool", "windowfocus", "--sync", str(dialog))
+        dialog = desktop.wait_window(DIALOG, 30, strace, output=error_text)
+        desktop.focus(dialog)
         desktop.key("Escape")
-        wait_until(lambda: desktop.window(DIALOG) is None, 20, "the file dialog to close")
+        wait_until(lambda: not desktop.windows(DIALOG), 20, "the file dialog to close")
 
         # Exit.
-        desktop.run("xdotool", "windowfocus", "--sync", str(window))
+        desktop.focus(window)
         desktop.key("alt+e")
         try:
             strace.wait(timeout=60)

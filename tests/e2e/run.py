@@ -19,7 +19,6 @@ Standard library only; drives the desktop with xdotool, xwininfo, xprop and Imag
 import ctypes
 import os
 import re
-import select
 import shutil
 import signal
 import subprocess
@@ -27,6 +26,10 @@ import sys
 import tempfile
 import time
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
+from xsession import (TestFailure, XSession, check, make_env, stand_in_opener, tree_state,  # noqa: E402
+                      wait_until)
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 CLIENT_SIZE = (377, 345)
@@ -41,62 +44,36 @@ ACTION_TIMEOUT = 10.0
 EXIT_TIMEOUT = 5.0
 
 
-class TestFailure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise TestFailure(message)
-
-
-def wait_until(predicate, timeout, what, interval=0.05):
-    """Polls predicate until it returns a true value, which is returned; fails after timeout."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise TestFailure(f"timed out after {timeout:g} s waiting for {what}")
-        time.sleep(interval)
-
-
-class Session:
+class Session(XSession):
     """One Xvfb, one temporary folder, and every menu process started in them."""
 
     def __init__(self, name, discmenu, sample):
+        root = Path(tempfile.mkdtemp(prefix=f"discmenu-e2e-{name}-")).resolve()
+        super().__init__(root / "failure.png", xvfb_log=root / "xvfb.log", noreset=True, timeout=10)
         self.name = name
         self.discmenu = Path(discmenu).resolve()
         self.sample = Path(sample).resolve()
-        self.root = Path(tempfile.mkdtemp(prefix=f"discmenu-e2e-{name}-")).resolve()
-        self.xvfb = None
+        self.root = root
         self.menus = []
-        self.env = None
         self.marker = self.root / "marker.txt"
         self.viewer_log = self.root / "viewer.txt"
         self.snapshots = {}
 
     # --- set-up and clean-up -------------------------------------------------------------
 
-    def __enter__(self):
-        try:
-            self._start_xvfb()
-            self._make_env()
-        except BaseException:
-            self.__exit__(*sys.exc_info())
-            raise
-        return self
+    def environment(self):
+        # The desktop's opener is replaced by one that only writes down where and with what it ran.
+        env = make_env(self.display, self.root / "runtime", drop=("DESKTOP_SESSION",),
+                       PATH=stand_in_opener(self.root / "bin", self.viewer_log, "$PWD|$*"),
+                       DISCMENU_MARKER=str(self.marker), QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1",
+                       QT_ENABLE_HIGHDPI_SCALING="0")
+        # Qt holds on to memory at exit that a sanitizer build would report as leaks.
+        env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
+        return env
 
     def __exit__(self, exc_type, exc, tb):
-        failed = exc_type is not None
-        if failed and self.env and self.xvfb.poll() is None:
-            self.screenshot(self.root / "failure.png")
-        for menu in self.menus:
-            self._end(menu.process)
-        if self.xvfb:
-            self._end(self.xvfb)
-        if failed or os.environ.get("DISCMENU_E2E_KEEP"):
+        super().__exit__(exc_type, exc, tb)
+        if exc_type is not None or os.environ.get("DISCMENU_E2E_KEEP"):
             print(f"[{self.name}] files kept in {self.root}", file=sys.stderr)
             for menu in self.menus:
                 for stream in (menu.stdout, menu.stderr):
@@ -106,72 +83,6 @@ class Session:
         else:
             shutil.rmtree(self.root, ignore_errors=True)
         return False
-
-    @staticmethod
-    def _end(process):
-        if process.poll() is not None:
-            return
-        process.terminate()
-        try:
-            process.wait(timeout=3)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(timeout=3)
-
-    def _start_xvfb(self):
-        read_fd, write_fd = os.pipe()
-        try:
-            with open(self.root / "xvfb.log", "wb") as log:
-                self.xvfb = subprocess.Popen(
-                    ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-                     "-noreset"],
-                    pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=log,
-                    start_new_session=True)
-            os.close(write_fd)
-            write_fd = -1
-            number = b""
-            deadline = time.monotonic() + 15
-            while not number.endswith(b"\n"):
-                left = deadline - time.monotonic()
-                ready, _, _ = select.select([read_fd], [], [], max(left, 0))
-                if not ready:
-                    raise TestFailure("Xvfb did not report its display within 15 s")
-                chunk = os.read(read_fd, 64)
-                if not chunk:
-                    raise TestFailure("Xvfb ended before reporting its display (see xvfb.log)")
-                number += chunk
-            self.display = ":" + number.decode().strip()
-        finally:
-            os.close(read_fd)
-            if write_fd >= 0:
-                os.close(write_fd)
-
-    def _make_env(self):
-        env = dict(os.environ)
-        for key in list(env):
-            if key.startswith("QT_") or key in ("WAYLAND_DISPLAY", "XAUTHORITY", "DESKTOP_SESSION"):
-                del env[key]
-        runtime = self.root / "runtime"
-        runtime.mkdir(mode=0o700)
-        bin_dir = self.root / "bin"
-        bin_dir.mkdir()
-        # The desktop's opener, replaced by one that only writes down where and with what it ran.
-        opener = bin_dir / "xdg-open"
-        opener.write_text(f'#!/bin/sh\necho "$PWD|$*" >>"{self.viewer_log}"\n')
-        opener.chmod(0o755)
-        env.update({
-            "DISPLAY": self.display,
-            "PATH": f"{bin_dir}:{env.get('PATH', '/usr/bin:/bin')}",
-            "DISCMENU_MARKER": str(self.marker),
-            "XDG_RUNTIME_DIR": str(runtime),
-            "LC_ALL": "C.UTF-8",
-            "QT_QPA_PLATFORM": "xcb",
-            "QT_SCALE_FACTOR": "1",
-            "QT_ENABLE_HIGHDPI_SCALING": "0",
-        })
-        # Qt holds on to memory at exit that a sanitizer build would report as leaks.
-        env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
-        self.env = env
 
     # --- the medium ----------------------------------------------------------------------
 
@@ -199,56 +110,6 @@ class Session:
                 check(sign not in text, f"{menu.stderr.name} has a report ({sign}):\n{text}")
 
     # --- the X server --------------------------------------------------------------------
-
-    def x(self, *args, timeout=10, ok=(0,)):
-        result = subprocess.run(list(args), env=self.env, capture_output=True, text=True, timeout=timeout)
-        if result.returncode not in ok:
-            raise TestFailure(f"{' '.join(args)} failed ({result.returncode}): {result.stderr.strip()}")
-        return result.stdout
-
-    def windows(self, name, visible=True, pid=None):
-        """Ids of the windows whose title is exactly `name` (mapped ones only when visible), of the
-        process `pid` when given."""
-        args = ["xdotool", "search"] + (["--onlyvisible"] if visible else [])
-        out = self.x(*args, "--name", "^" + re.escape(name) + "$", ok=(0, 1))
-        found = [int(w) for w in out.split() if self.window_name(int(w)) == name]
-        if pid is not None:
-            found = [w for w in found
-                     if self.x("xdotool", "getwindowpid", str(w), ok=(0, 1)).strip() == str(pid)]
-        return found
-
-    def window_name(self, window):
-        result = subprocess.run(["xdotool", "getwindowname", str(window)], env=self.env, capture_output=True,
-                                text=True, timeout=10)
-        return result.stdout.rstrip("\n") if result.returncode == 0 else None
-
-    def geometry(self, window):
-        """(x, y, width, height) of the window's client area, from xwininfo."""
-        out = self.x("xwininfo", "-id", str(window))
-        values = {}
-        for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"):
-            match = re.search(rf"^\s*{key}:\s*(-?\d+)", out, re.M)
-            check(match, f"xwininfo gave no {key}: {out}")
-            values[key] = int(match.group(1))
-        return (values["Absolute upper-left X"], values["Absolute upper-left Y"], values["Width"],
-                values["Height"])
-
-    def focus(self, window):
-        self.x("xdotool", "windowfocus", "--sync", str(window))
-
-    def key(self, *keys):
-        self.x("xdotool", "key", "--delay", "30", *keys)
-
-    def click(self, x, y, repeat=1):
-        self.x("xdotool", "mousemove", str(x), str(y), "click", "--repeat", str(repeat), "--delay",
-               "60", "1")
-
-    def screenshot(self, file, window="root"):
-        try:
-            subprocess.run(["import", "-window", str(window), str(file)], env=self.env, capture_output=True,
-                           timeout=20)
-        except subprocess.TimeoutExpired:
-            pass  # the check that follows (or the failure being reported) says enough
 
     def colour_share(self, file, x, y, width, height, colour):
         """The share of pixels in a rectangle of a screenshot that have exactly `colour` (r, g, b)."""
@@ -295,19 +156,15 @@ class Menu:
             self.process = subprocess.Popen([str(program)], cwd=cwd, env=session.env,
                                             stdin=subprocess.DEVNULL, stdout=out, stderr=err)
         session.menus.append(self)
+        session.processes.append(self.process)
 
     def error_text(self):
         return self.stderr.read_text(errors="replace")
 
     def window(self, name=CAPTION, timeout=WINDOW_TIMEOUT):
         """Waits until the window titled `name` is shown; fails at once when the menu ends first."""
-        def shown():
-            if self.process.poll() is not None:
-                raise TestFailure(f"the menu ended with status {self.process.returncode} before showing "
-                                  f"\"{name}\"; standard error:\n{self.error_text()}")
-            found = self.session.windows(name, pid=self.process.pid)
-            return found[0] if found else None
-        return wait_until(shown, timeout, f"the window \"{name}\"")
+        return self.session.wait_window(name, timeout, self.process, pid=self.process.pid,
+                                        output=self.error_text, interval=0.05)
 
     def wait_exit(self, timeout=EXIT_TIMEOUT):
         try:
@@ -318,11 +175,6 @@ class Menu:
     def check_running(self):
         check(self.process.poll() is None,
               f"the menu ended (status {self.process.returncode}); standard error:\n{self.error_text()}")
-
-
-def tree_state(folder):
-    return {str(p.relative_to(folder)): (p.stat().st_size, p.stat().st_mtime_ns, p.stat().st_mode)
-            for p in sorted(folder.rglob("*"))}
 
 
 def send_wm_delete(display, window):
@@ -377,7 +229,7 @@ def expect_lines(session, menu, read, count, what):
         check_no_message_box(session, menu)
         lines = read()
         return lines if len(lines) >= count else None
-    return wait_until(enough, ACTION_TIMEOUT, f"{count} line(s) in {what}")
+    return wait_until(enough, ACTION_TIMEOUT, f"{count} line(s) in {what}", interval=0.05)
 
 
 def expect_installs(session, menu, count):

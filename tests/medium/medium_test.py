@@ -20,13 +20,15 @@ output are left in WORK_DIR.
 import hashlib
 import os
 import re
-import select
 import shutil
 import stat
 import subprocess
 import sys
 import time
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
+from xsession import TestFailure, XSession, check, make_env, wait_until  # noqa: E402
 
 SKIP = 77  # ctest SKIP_RETURN_CODE
 
@@ -45,26 +47,6 @@ PLUGINS = {"platforms/libqxcb.so"}
 
 WINDOW_TIMEOUT = 30.0
 ACTION_TIMEOUT = 10.0
-
-
-class TestFailure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise TestFailure(message)
-
-
-def wait_until(predicate, timeout, what):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise TestFailure(f"timed out after {timeout:g} s waiting for {what}")
-        time.sleep(0.1)
 
 
 def run(args, **kwargs):
@@ -135,78 +117,31 @@ class Paths:
 # --- A private X server and the menus started on it -----------------------------------------
 
 
-class Desktop:
+class Desktop(XSession):
     """One Xvfb; every menu started through it is ended on leaving, and on failure the screen
     and the menus' output are kept in `keep`."""
 
     def __init__(self, keep, name):
         self.keep = Path(keep)
         self.name = name
-        self.xvfb = None
-        self.menus = []
-        self.env = None
+        self.logs = []
+        super().__init__(self.keep / f"{name}-failure.png")
 
-    def __enter__(self):
-        try:
-            self._start()
-        except BaseException:
-            self.__exit__(*sys.exc_info())
-            raise
-        return self
-
-    def __exit__(self, exc_type, exc, tb):
-        if exc_type is not None and self.xvfb and self.xvfb.poll() is None:
-            shot = self.keep / f"{self.name}-failure.png"
-            run(["import", "-window", "root", shot], env=self.env, timeout=20)
-            print(f"screen at failure: {shot}", file=sys.stderr)
-        for process, log in self.menus:
-            self._end(process)
-            if exc_type is not None and log.exists():
-                print(f"--- output of the menu ({log}):\n{log.read_text(errors='replace')}", file=sys.stderr)
-        if self.xvfb:
-            self._end(self.xvfb)
-        return False
-
-    @staticmethod
-    def _end(process):
-        if process.poll() is not None:
-            return
-        process.terminate()
-        try:
-            process.wait(timeout=3)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait(timeout=3)
-
-    def _start(self):
-        read_fd, write_fd = os.pipe()
-        try:
-            self.xvfb = subprocess.Popen(
-                ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                pass_fds=(write_fd,), stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL, start_new_session=True)
-            os.close(write_fd)
-            write_fd = -1
-            number = b""
-            deadline = time.monotonic() + 15
-            while not number.endswith(b"\n"):
-                ready, _, _ = select.select([read_fd], [], [], max(deadline - time.monotonic(), 0))
-                check(ready, "Xvfb did not report its display within 15 s")
-                chunk = os.read(read_fd, 64)
-                check(chunk, "Xvfb ended before reporting its display")
-                number += chunk
-        finally:
-            os.close(read_fd)
-            if write_fd >= 0:
-                os.close(write_fd)
+    def environment(self):
         runtime = self.keep / f"{self.name}-runtime"
         remove_tree(runtime)
-        runtime.mkdir(mode=0o700)
-        env = {k: v for k, v in os.environ.items()
-               if not k.startswith("QT_") and k not in ("WAYLAND_DISPLAY", "XAUTHORITY", "LD_LIBRARY_PATH")}
-        env.update({"DISPLAY": ":" + number.decode().strip(), "XDG_RUNTIME_DIR": str(runtime),
-                    "LC_ALL": "C.UTF-8"})
-        self.env = env
+        return make_env(self.display, runtime, drop=("LD_LIBRARY_PATH",))
+
+    def __exit__(self, exc_type, exc, tb):
+        super().__exit__(exc_type, exc, tb)
+        if exc_type is not None:
+            if self.failure_shot.exists():
+                print(f"screen at failure: {self.failure_shot}", file=sys.stderr)
+            for log in self.logs:
+                if log.exists():
+                    print(f"--- output of the menu ({log}):\n{log.read_text(errors='replace')}",
+                          file=sys.stderr)
+        return False
 
     def start(self, program, cwd, **extra_env):
         log = self.keep / f"{self.name}-menu.log"
@@ -214,28 +149,15 @@ class Desktop:
         with open(log, "wb") as out:
             process = subprocess.Popen([str(program)], cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=out,
                                        stderr=subprocess.STDOUT, start_new_session=True)
-        self.menus.append((process, log))
+        self.processes.append(process)
+        self.logs.append(log)
         return process
-
-    def x(self, *args):
-        result = run(args, env=self.env, timeout=20)
-        check(result.returncode == 0, f"{' '.join(map(str, args))} failed: {result.stderr.strip()}")
-        return result.stdout
-
-    def window(self, process, name):
-        def shown():
-            check(process.poll() is None, f"the menu ended (exit {process.returncode}) before its window appeared")
-            pattern = "^" + re.sub(r"([][.*+?(){}|^$\\])", r"\\\1", name) + "$"  # xdotool takes a regex
-            result = run(["xdotool", "search", "--onlyvisible", "--name", pattern], env=self.env, timeout=20)
-            return result.stdout.split()[0] if result.returncode == 0 and result.stdout.split() else None
-
-        return wait_until(shown, WINDOW_TIMEOUT, f'a window named "{name}"')
 
 
 def check_window(desktop, process, bundle):
     """The menu's window shows the catalogue's caption and its icon; every Qt library and plugin
     in the process comes from the bundle."""
-    window = desktop.window(process, CAPTION)
+    window = desktop.wait_window(CAPTION, WINDOW_TIMEOUT, process)
     caption = desktop.x("xdotool", "getwindowname", window).strip()
     check(caption == CAPTION, f"caption {caption!r}, expected {CAPTION!r}")
     icon = desktop.x("xprop", "-id", window, "_NET_WM_ICON")
@@ -491,8 +413,8 @@ def step_hidden_inside(p):
         # Started from elsewhere: autorun.sh makes the medium's root current itself.
         menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker))
         window = check_window(desktop, menu, bundle)
-        desktop.x("xdotool", "windowfocus", "--sync", window)
-        desktop.x("xdotool", "key", "--delay", "30", "alt+i")
+        desktop.focus(window)
+        desktop.key("alt+i")
         line = wait_until(lambda: marker.exists() and marker.read_text().strip(), ACTION_TIMEOUT,
                           "the set-up of the first entry to write the marker")
         expected = f"Text Editor|{medium}/editor|"
