@@ -1,0 +1,80 @@
+#pragma once
+// The menu window's design-time layout, as data: one row per control, in twips, named as in the
+// window's design ("Command5"), with the role the logic knows it by (Control::InstallButton).
+// Each front end builds its controls from these rows with the one conversion below.
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace core {
+
+// The controls by what they are for.
+enum class Control : std::uint8_t {
+    Window,  // the menu window itself: its caption and background
+    DescriptionPanel,
+    DescriptionBox,
+    DateLine,
+    PublisherLine,
+    DescriptionHeading,
+    SizePanel,
+    SizeBox,
+    SizeHeading,
+    ListPanel,
+    ProgramList,
+    DoubleClickHint,
+    ListHeading,
+    ButtonPanel,
+    ExitButton,
+    LicenseButton,
+    ReadmeButton,
+    BrowseButton,
+    InstallPanel,
+    InstallButton,
+    Picture,
+    CountLine,
+};
+inline constexpr int ControlCount = int(Control::CountLine) + 1;
+
+enum class Kind { Frame, Label, TextBox, MultiLineTextBox, ListBox, Button, Picture };
+enum class FontKind { None, Regular, Bold, Hint };  // Arial 7.5 pt, 7.5 pt bold, 8.25 pt
+
+struct ControlRow {
+    const char* name;  // the control's name in the design
+    Control control;
+    Kind kind;
+    Control container;             // Control::Window: the window's client area
+    int left, top, width, height;  // twips, from the container's inner top-left corner
+    int tabIndex;                  // position in the keyboard order (labels and frames never take the focus)
+    const char* caption;           // UTF-8; "&" marks a button's access key
+    FontKind font;
+    std::optional<std::int32_t> background;  // design-time colour, 00BBGGRR
+};
+
+// The window's client area, in twips.
+inline constexpr int ClientWidth = 5655;
+inline constexpr int ClientHeight = 5175;
+
+// The design-time caption of the window, replaced at start-up.
+inline constexpr char PlaceholderCaption[] = "Here will be you CD's title (subtitle in brackets)";
+
+// The rows, each container before the controls it holds, in the design's order.
+std::span<const ControlRow> layoutTable();
+
+// The row of a control (never Control::Window, which has none).
+const ControlRow& rowOf(Control control);
+
+// Layout units: 1440 twips to the inch, so 15 twips to the pixel at 96 dots per inch and 12 at
+// 120. Every edge is rounded the same way (half up), so neighbouring controls that share an edge
+// in twips share it in pixels.
+int twipsToPixels(int twips, int dpi = 96);
+
+struct PixelRect {
+    int x, y, width, height;
+};
+// A row's rectangle in pixels, each edge converted on its own.
+PixelRect pixelRect(const ControlRow& row, int dpi = 96);
+
+// Font sizes: Arial 7.5 pt and 8.25 pt, in pixels at `dpi` (10 and 11 at 96 dpi).
+int fontPixels(FontKind font, int dpi = 96);
+
+}  // namespace core
