@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -19,6 +20,12 @@ using platform::Field;
 // A catalogue is a small text file; anything far larger is not one, and reading it whole could
 // exhaust memory.
 constexpr std::uintmax_t MaxFileBytes = 64u * 1024 * 1024;
+
+// A path as UTF-8 text, on every system (path::string() would use Windows' ANSI code page there).
+std::string utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
 
 constexpr int FirstColourField = 11;
 constexpr int LeadInField = 20;
@@ -219,8 +226,8 @@ Result loadCatalogue(const fs::path& file, std::string_view displayName) {
         fs::path folder = fs::absolute(file, ignored).parent_path();
         if (folder.empty()) folder = file.parent_path();
         return Error{Error::Kind::FileNotFound, name, 0,
-                     "the file does not exist in the folder " + folder.lexically_normal().string() +
-                         " (a catalogue named \"" + file.filename().string() + "\" was expected)"};
+                     "the file does not exist in the folder " + utf8(folder.lexically_normal()) +
+                         " (a catalogue named \"" + utf8(file.filename()) + "\" was expected)"};
     }
     if (ec) return cannotRead("the file cannot be examined (" + ec.message() + ")");
     if (status.type() == fs::file_type::directory) {
@@ -232,22 +239,21 @@ Result loadCatalogue(const fs::path& file, std::string_view displayName) {
     }
 
     errno = 0;
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.c_str(), "rb"),
-                                                                 &std::fclose);
+    // A stream opened from the path itself takes any name the system has, also on Windows.
+    std::ifstream stream(file, std::ios::binary);
     if (!stream) {
         return cannotRead("the file cannot be opened (" + std::generic_category().message(errno) + ")");
     }
     std::string bytes;
     char buffer[65536];
-    std::size_t got = 0;
-    while ((got = std::fread(buffer, 1, sizeof buffer, stream.get())) > 0) {
-        bytes.append(buffer, got);
+    while (stream.read(buffer, sizeof buffer) || stream.gcount() > 0) {
+        bytes.append(buffer, std::size_t(stream.gcount()));
         if (bytes.size() > MaxFileBytes) {
             return cannotRead("the file is larger than " + std::to_string(MaxFileBytes / (1024 * 1024)) +
                               " MiB; a catalogue is a small text file");
         }
     }
-    if (std::ferror(stream.get())) {
+    if (stream.bad()) {
         return cannotRead("reading the file failed (" + std::generic_category().message(errno) + ")");
     }
     return readCatalogue(bytes, displayName);

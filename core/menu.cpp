@@ -1,0 +1,231 @@
+#include "core/menu.h"
+
+#include <filesystem>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace core {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
+
+std::string utf8Of(const fs::path& path) {
+    const std::u8string text = path.lexically_normal().u8string();
+    std::string result(text.begin(), text.end());
+    // "/media/cdrom/" and "/media/cdrom" name one folder; say it one way.
+    while (result.size() > 1 && (result.back() == '/' || result.back() == '\\') &&
+           result[result.size() - 2] != ':')
+        result.pop_back();
+    return result;
+}
+
+bool sameFolder(const fs::path& a, const fs::path& b) {
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    return a.lexically_normal() == b.lexically_normal();
+}
+
+// A text read back from the window, without leading and trailing blanks.
+std::string_view trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool catalogueIn(const fs::path& folder) {
+    std::error_code ec;
+    return fs::exists(folder / catalogue::CatalogueFileName, ec);
+}
+
+}  // namespace
+
+Menu::Menu(Window& window, platform::Platform& platform)
+    : window_(window), platform_(platform), tables_(std::make_unique<catalogue::Module1>()) {}
+
+Menu::~Menu() = default;
+
+std::optional<catalogue::Error> Menu::load() {
+    // Started from a desktop, the current directory is often not the medium: look beside the
+    // program too, and in the folder above it, where the catalogue is when the program has a
+    // folder of its own on the medium. The first folder that holds a catalogue becomes current.
+    const fs::path current = pathOf(platform_.currentDirectory());
+    const fs::path programFolder = pathOf(platform_.applicationPath());
+    std::vector<fs::path> searched{current};
+    for (const fs::path& folder : {programFolder, programFolder.parent_path()}) {
+        bool seen = folder.empty();
+        for (const fs::path& other : searched) seen = seen || sameFolder(folder, other);
+        if (!seen) searched.push_back(folder);
+    }
+
+    fs::path found = current;
+    for (const fs::path& folder : searched) {
+        if (!catalogueIn(folder)) continue;
+        if (&folder != &searched.front()) platform_.changeDirectory(utf8Of(folder));
+        found = pathOf(platform_.currentDirectory());
+        break;
+    }
+
+    catalogue::Result result = catalogue::loadCatalogue(found / catalogue::CatalogueFileName);
+    if (auto* error = std::get_if<catalogue::Error>(&result)) {
+        if (error->kind == catalogue::Error::Kind::FileNotFound && searched.size() > 1) {
+            error->what += ", nor in";
+            for (std::size_t i = 1; i < searched.size(); ++i)
+                error->what += (i > 1 ? " or " : " ") + utf8Of(searched[i]);
+            error->what += ", where the menu program looks next";
+        }
+        return *error;
+    }
+    present(std::move(std::get<catalogue::Module1>(result)));
+    return std::nullopt;
+}
+
+void Menu::present(catalogue::Module1 tables) {
+    *tables_ = std::move(tables);
+    const catalogue::Module1& m = *tables_;
+
+    window_.setCaption(m.Title + " (" + m.Subtitle + ")");
+    window_.setText(Control::PublisherLine, "Published by " + m.Publisher);
+    window_.setText(Control::DateLine, "Date: " + m.Date);
+
+    for (int n = 1; n <= m.ProgramCount; ++n) window_.addListItem(m.ProgramName[n]);
+
+    // Highlighting the first item shows its details at once, as the user's highlight does.
+    window_.selectListItem(0);
+    highlightChanged();
+
+    // Slot 1 of the table, whatever the list shows first; the box hides only for a size of 0.
+    window_.setText(Control::SizeBox, std::to_string(m.ProgramSize[1]));
+    window_.setText(Control::DescriptionBox, m.ProgramDescription[1]);
+    if (trimmed(window_.text(Control::SizeBox)) == "0") {
+        window_.setVisible(Control::SizeBox, false);
+        window_.setVisible(Control::SizeHeading, false);
+    }
+
+    const std::string count = std::to_string(m.ProgramCount);
+    window_.setText(Control::CountLine, count + " Great Programs ready for installation!");
+    if (window_.text(Control::CountLine).starts_with("1 "))
+        window_.setText(Control::CountLine, count + " Great Program ready for installation!");
+
+    const auto colour = [this](Control control, ColourRole role, std::int32_t value) {
+        if (const auto decoded = decodeColour(value)) window_.setColour(control, role, *decoded);
+    };
+    constexpr Control lines[] = {Control::ListHeading, Control::SizeHeading,   Control::DescriptionHeading,
+                                 Control::DateLine,    Control::PublisherLine, Control::CountLine};
+    colour(Control::Window, ColourRole::Background, m.ColourTable[0]);
+    for (Control line : lines) colour(line, ColourRole::Background, m.ColourTable[1]);
+    for (Control line : lines) colour(line, ColourRole::Text, m.ColourTable[2]);
+    colour(Control::ProgramList, ColourRole::Background, m.ColourTable[3]);
+    colour(Control::ProgramList, ColourRole::Text, m.ColourTable[4]);
+    colour(Control::SizeBox, ColourRole::Background, m.ColourTable[5]);
+    colour(Control::SizeBox, ColourRole::Text, m.ColourTable[6]);
+    colour(Control::DescriptionBox, ColourRole::Background, m.ColourTable[7]);
+    colour(Control::DescriptionBox, ColourRole::Text, m.ColourTable[8]);
+
+    if (m.flagOn(1)) window_.setEnabled(Control::ReadmeButton, true);
+    if (m.flagOn(3)) window_.setEnabled(Control::LicenseButton, true);
+
+    if (m.flagOn(2)) showDocument(ReadmeCommand);
+    if (m.flagOn(4)) showDocument(LicenseCommand);
+}
+
+void Menu::findSelectedEntry() {
+    const int k = window_.selectedListItem();
+    if (k < 0) return;
+    const std::string name = window_.listItem(k);
+    const catalogue::Module1& m = *tables_;
+    // Every stored slot is searched, up to the last (201), so that every listed entry can be
+    // selected; the first slot with the name wins.
+    for (int slot = 1; slot <= catalogue::MaxEntries; ++slot) {
+        if (name == m.ProgramName[slot]) {
+            selection_ = {m.ProgramSize[slot], m.ProgramCommand[slot], m.ProgramFolder[slot],
+                          m.ProgramDescription[slot]};
+            return;
+        }
+    }
+}
+
+void Menu::highlightChanged() {
+    findSelectedEntry();
+    refreshDetails();
+}
+
+void Menu::refreshDetails() {
+    window_.setText(Control::SizeBox, std::to_string(selection_.size));
+    const bool zero = trimmed(window_.text(Control::SizeBox)) == "0";
+    window_.setVisible(Control::SizeBox, !zero);
+    window_.setVisible(Control::SizeHeading, !zero);
+    window_.setText(Control::DescriptionBox, selection_.description);
+}
+
+void Menu::doubleClicked() {
+    highlightChanged();
+    install();
+}
+
+void Menu::clicked(Control button) {
+    switch (button) {
+        case Control::InstallButton:
+            return install();
+        case Control::BrowseButton:
+            return browse();
+        case Control::ReadmeButton:
+            return showReadme();
+        case Control::LicenseButton:
+            return showLicense();
+        case Control::ExitButton:
+            return exit();
+        default:
+            return;
+    }
+}
+
+void Menu::install() {
+    findSelectedEntry();
+    const std::string programFolder = platform_.applicationPath();
+    const int k = window_.selectedListItem();
+    const std::string entry = k >= 0 ? window_.listItem(k) : std::string();
+
+    // A failure is told to the user once the menu's folder is current again (the message box
+    // waits for the user); the menu stays open with its selection.
+    if (const platform::Failure failure = platform_.changeDirectory(selection_.folder)) {
+        platform_.changeDirectory(programFolder);
+        platform_.showMessage("Cannot install \"" + entry + "\": cannot change to folder \"" +
+                              selection_.folder + "\": " + *failure + ".");
+        return;
+    }
+    const platform::StartResult started = platform_.shell(selection_.command);
+    if (started.failure) {
+        platform_.changeDirectory(programFolder);
+        platform_.showMessage("Cannot install \"" + entry + "\": cannot start \"" + selection_.command +
+                              "\" in folder \"" + selection_.folder + "\": " + *started.failure + ".");
+        return;
+    }
+    platform_.appActivate(started.taskId);
+    platform_.changeDirectory(programFolder);
+}
+
+void Menu::browse() {
+    platform::OpenDialogRequest request;
+    request.cancelError = true;
+    request.flags = 4;
+    request.filter = "All Files (*.*)|*.*";
+    request.filterIndex = 1;
+    // Cancel, closing the dialog and a picked file all end here quietly.
+    platform_.showOpen(request);
+}
+
+void Menu::showReadme() { showDocument(ReadmeCommand); }
+
+void Menu::showLicense() { showDocument(LicenseCommand); }
+
+void Menu::showDocument(const char* commandLine) { platform_.winExec(commandLine, ViewerShowState); }
+
+void Menu::exit() {
+    window_.close();
+    platform_.endProgram(0);
+}
+
+}  // namespace core
