@@ -169,6 +169,10 @@ void MenuWindow::createControls() {
                 style |= WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE;
                 initial = caption;
                 entry.accessKey = accessKey(caption);
+                // The document buttons stay off unless the catalogue turns them on.
+                if (row.control == Control::ReadmeButton || row.control == Control::LicenseButton) {
+                    style |= WS_DISABLED;
+                }
                 break;
             case Kind::Picture:
                 cls = PictureClass;
@@ -394,11 +398,7 @@ void MenuWindow::onCommand(Item& entry, int code) {
         const LRESULT hit = SendMessageW(entry.hwnd, LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
         if (HIWORD(hit) != 0) return;
         const int index = LOWORD(hit);
-        if (index != selectedListItem()) {
-            SendMessageW(entry.hwnd, LB_SETCURSEL, WPARAM(index), 0);
-            menu_->highlightChanged();
-            if (closed_) return;
-        }
+        if (index != selectedListItem()) SendMessageW(entry.hwnd, LB_SETCURSEL, WPARAM(index), 0);
         menu_->doubleClicked();
     }
 }
