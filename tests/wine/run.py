@@ -1,0 +1,421 @@
+#!/usr/bin/env python3
+"""End-to-end tests of discmenu.exe under Wine on a private X server (Xvfb).
+
+Usage: run.py template TEMPLATE
+       run.py TEST DISCMENU RECORDER SAMPLE_MEDIUM TEMPLATE
+  template        makes the Wine prefix TEMPLATE once (wineboot -i); nothing when it is there
+  TEST            one of: startup, install, documents, keys, missing
+  DISCMENU        the built discmenu.exe
+  RECORDER        the built recorder.exe, a stand-in set-up program that appends its working
+                  folder, its own path and its arguments to the file %DISCMENU_RECORD%
+  SAMPLE_MEDIUM   the sample medium folder (copied, never written to)
+  TEMPLATE        the Wine prefix made by "template"; every test works in its own copy
+
+Every test starts its own Xvfb, works in a fresh copy of the medium (with the menu in its root
+and the recorder as every entry's setup.exe, plus one setup.exe beside the menu that must never
+run) and ends every Windows and X process it started, also on failure. On failure the temporary
+folder is kept (with a screenshot) and its path printed; DISCMENU_E2E_KEEP=1 keeps it always.
+"""
+
+import importlib.util
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
+from xsession import TestFailure, XSession, check, make_env, tree_state, wait_until  # noqa: E402
+
+CAPTION = "Sample Software Collection (Winter Edition)"
+ENTRY_FOLDERS = ("editor", "cards", "photos", "typing", "fonts")
+
+# The client area: 5655 x 5175 twips at the screen's DPI (15 twips to the pixel at 96 dpi).
+CLIENT_SIZE = {96: (377, 345), 120: (471, 431)}
+
+# The program list inside the client area at 96 dpi: Frame3 at (0, 67), the list at (8, 12) in it,
+# with a 2-pixel sunken border; items of Arial 7.5 pt are 11 pixels high under Wine.
+LIST_LEFT, LIST_TOP, LIST_BORDER, ITEM_HEIGHT = 8, 79, 2, 11
+
+WINE_ENV = {"WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+WINDOW_TIMEOUT = 40.0  # the first program in a fresh prefix starts Wine's services too
+ACTION_TIMEOUT = 15.0
+EXIT_TIMEOUT = 10.0
+
+# Prefix files that are only ever read (the system's DLLs and programs) are hard-linked into each
+# test's copy; everything else (the registry above all) is copied.
+LINKED_SUFFIXES = (".dll", ".exe", ".drv", ".sys", ".ocx", ".acm", ".cpl", ".tlb", ".nls", ".ax", ".ds")
+
+
+def windows_path(path):
+    """The Windows name of a Linux path under Wine (drive Z: is the root)."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+def copy_prefix(template, target):
+    def copy(source, destination):
+        if source.lower().endswith(LINKED_SUFFIXES):
+            try:
+                os.link(source, destination)
+                return destination
+            except OSError:
+                pass
+        return shutil.copy2(source, destination)
+    shutil.copytree(template, target, symlinks=True, copy_function=copy)
+
+
+def make_template(template):
+    """Makes the Wine prefix once; a half-made one (an interrupted run) is made again."""
+    template = Path(template)
+    if (template / "system.reg").exists():
+        return 0
+    work = template.with_name(template.name + ".new")
+    shutil.rmtree(work, ignore_errors=True)
+    env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
+    env.update(WINE_ENV, WINEPREFIX=str(work))
+    started = time.monotonic()
+    for command in (["wineboot", "-i"], ["wineserver", "-w"]):
+        result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
+        if result.returncode != 0:
+            print(f"[template] {' '.join(command)} failed ({result.returncode}): "
+                  f"{result.stderr.decode(errors='replace')[-2000:]}", file=sys.stderr)
+            return 1
+    shutil.rmtree(template, ignore_errors=True)
+    work.rename(template)
+    print(f"[template] Wine prefix made in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+class Session(XSession):
+    """One Xvfb, one Wine prefix, one temporary folder, and every program started in them."""
+
+    def __init__(self, name, discmenu, recorder, sample, template):
+        root = Path(tempfile.mkdtemp(prefix=f"discmenu-wine-{name}-")).resolve()
+        super().__init__(root / "failure.png", xvfb_log=root / "xvfb.log", noreset=True, timeout=15)
+        self.name = name
+        self.discmenu = Path(discmenu).resolve()
+        self.recorder = Path(recorder).resolve()
+        self.sample = Path(sample).resolve()
+        self.root = root
+        self.prefix = root / "prefix"
+        self.record = root / "record.txt"
+        self.menus = []
+        self.snapshots = {}
+        copy_prefix(template, self.prefix)
+
+    def environment(self):
+        return make_env(self.display, self.root / "runtime", drop_prefixes=("WINE",), WINEPREFIX=str(self.prefix),
+                        DISCMENU_RECORD=windows_path(self.record), **WINE_ENV)
+
+    def __exit__(self, exc_type, exc, tb):
+        if exc_type is not None and self.env and self.xvfb.poll() is None:
+            self.screenshot(self.failure_shot)  # before the Windows programs are ended
+            self.failure_shot = self.root / "failure-after-cleanup.png"
+        if self.env:
+            # Ends every Windows program of this prefix (Notepad, the menus, Wine's services).
+            subprocess.run(["wineserver", "-k"], env=self.env, capture_output=True, timeout=30)
+        super().__exit__(exc_type, exc, tb)
+        if exc_type is not None or os.environ.get("DISCMENU_E2E_KEEP"):
+            print(f"[{self.name}] files kept in {self.root}", file=sys.stderr)
+            for menu in self.menus:
+                text = menu.error_text()
+                if text.strip():
+                    print(f"--- {menu.stderr.name}:\n{text[-4000:]}", file=sys.stderr)
+        else:
+            shutil.rmtree(self.root, ignore_errors=True)
+        return False
+
+    # --- the medium ----------------------------------------------------------------------
+
+    def medium(self, name="cd", edit=None):
+        """A fresh copy of the sample medium with discmenu.exe in its root, the recorder as each
+        entry's setup.exe and a decoy setup.exe beside the menu; `edit` changes the catalogue's
+        lines before the snapshot is taken."""
+        target = self.root / name
+        shutil.copytree(self.sample, target)
+        shutil.copy2(self.discmenu, target / "discmenu.exe")
+        for folder in ("",) + ENTRY_FOLDERS:
+            shutil.copy2(self.recorder, target / folder / "setup.exe")
+        if edit:
+            catalogue = target / "contents.inf"
+            lines = catalogue.read_text().splitlines(keepends=True)
+            edit(lines)
+            catalogue.write_text("".join(lines))
+        self.snapshots[target] = tree_state(target)
+        return target
+
+    def check_media_untouched(self):
+        for folder, before in self.snapshots.items():
+            after = tree_state(folder)
+            check(after == before, f"the medium {folder} was written to: "
+                                   f"{sorted(set(after.items()) ^ set(before.items()))}")
+
+    def runs(self):
+        """The recorded set-up runs: (working folder, program, arguments...) each."""
+        if not self.record.exists():
+            return []
+        return [tuple(line.split("\t")) for line in self.record.read_text(encoding="utf-8").splitlines()]
+
+    def expect_runs(self, menu, count):
+        def enough():
+            menu.check_running()
+            runs = self.runs()
+            return runs if len(runs) >= count else None
+        return wait_until(enough, ACTION_TIMEOUT, f"{count} set-up run(s)", interval=0.05)
+
+    # --- windows -------------------------------------------------------------------------
+
+    def start_menu(self, program, cwd):
+        return Menu(self, Path(program), Path(cwd))
+
+    def visible_windows(self, pid=None):
+        """(id, title) of every visible window with a title, of process `pid` when given."""
+        out = self.x("xdotool", "search", "--onlyvisible", "--name", ".+", ok=(0, 1))
+        found = []
+        for window in (int(w) for w in out.split()):
+            if pid is not None and self.x("xdotool", "getwindowpid", window, ok=(0, 1)).strip() != str(pid):
+                continue
+            title = self.window_name(window)
+            if title:
+                found.append((window, title))
+        return found
+
+    def activate(self, menu, window):
+        """Makes the menu the active window again, as a user's click does once another program
+        (a started set-up, Notepad) has taken over: a click on the picture box, which only takes
+        the focus."""
+        self.x("xdotool", "windowraise", window)  # there is no window manager to do it
+        left, top, _, _ = self.geometry(window)
+        self.click(left + 40, top + 30)
+        time.sleep(0.3)
+
+    def list_click(self, window, row, repeat=1):
+        left, top, _, _ = self.geometry(window)
+        self.click(left + LIST_LEFT + 30, top + LIST_TOP + LIST_BORDER + row * ITEM_HEIGHT + 4, repeat=repeat)
+
+
+class Menu:
+    """One running discmenu.exe under Wine."""
+
+    def __init__(self, session, program, cwd):
+        self.session = session
+        index = len(session.menus) + 1
+        self.stderr = session.root / f"menu{index}.err"
+        with open(self.stderr, "wb") as err:
+            self.process = subprocess.Popen(["wine", str(program)], cwd=cwd, env=session.env,
+                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
+        session.menus.append(self)
+        session.processes.append(self.process)
+
+    def error_text(self):
+        return self.stderr.read_text(errors="replace") if self.stderr.exists() else ""
+
+    def window(self, name=CAPTION, timeout=WINDOW_TIMEOUT):
+        """Waits until the menu shows a window titled `name`; fails at once when it ends first.
+        Wine gives each window the Linux process id of its program."""
+        return self.session.wait_window(name, timeout, self.process, pid=self.process.pid,
+                                        output=self.error_text, interval=0.1)
+
+    def wait_exit(self, timeout=EXIT_TIMEOUT):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise TestFailure(f"the menu did not end within {timeout:g} s") from None
+
+    def check_running(self):
+        check(self.process.poll() is None,
+              f"the menu ended (status {self.process.returncode}); standard error:\n{self.error_text()}")
+
+    def check_alone(self):
+        """The menu runs and shows its window only: no message box, no dialog."""
+        self.check_running()
+        shown = self.session.visible_windows(pid=self.process.pid)
+        check([title for _, title in shown] == [CAPTION], f"the menu shows {shown}")
+
+
+# --- the tests ------------------------------------------------------------------------------
+
+
+def test_startup(s):
+    medium = s.medium()
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    size = s.geometry(window)[2:]
+    check(size == CLIENT_SIZE[96], f"client size at 96 dpi is {size}, expected {CLIENT_SIZE[96]}")
+    menu.check_alone()
+
+    # Started from another folder (as from Explorer or a shortcut), the catalogue beside the
+    # program is found.
+    home = s.root / "home"
+    home.mkdir()
+    other = s.start_menu(medium / "discmenu.exe", home)
+    other.window()
+    other.check_alone()
+    check(s.runs() == [], f"a set-up ran at start-up: {s.runs()}")
+
+    # At 120 dpi the layout is converted at that DPI, not drawn at 96.
+    subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                    "/d", "120", "/f"], env=s.env, capture_output=True, timeout=60, check=True)
+    large = s.start_menu(medium / "discmenu.exe", medium)
+    size = s.geometry(large.window())[2:]
+    check(size == CLIENT_SIZE[120], f"client size at 120 dpi is {size}, expected {CLIENT_SIZE[120]}")
+    s.check_media_untouched()
+
+
+def test_install(s):
+    medium = s.medium()
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    s.focus(window)
+
+    # The keyboard: the list's first item, one down, Alt+I.
+    s.list_click(window, 0)
+    s.key("Down", "alt+i")
+    runs = s.expect_runs(menu, 1)
+    cards = windows_path(medium / "cards")
+    check(runs == [(cards, cards + "\\setup.exe")], f"unexpected set-up run: {runs}")
+
+    # A double click on the third item runs it with its arguments; the menu's own folder is
+    # current again after the first install, so the entry's folder is found from there.
+    s.activate(menu, window)
+    s.list_click(window, 2, repeat=2)
+    runs = s.expect_runs(menu, 2)
+    photos = windows_path(medium / "photos")
+    check(runs[1] == (photos, photos + "\\setup.exe", "--typical"), f"unexpected set-up run: {runs}")
+    time.sleep(0.5)  # a second start would show up by now
+    check(len(s.runs()) == 2, f"the set-up ran more often than asked: {s.runs()}")
+    menu.check_alone()
+    s.check_media_untouched()
+
+
+def test_documents(s):
+    medium = s.medium()
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    s.focus(window)
+
+    # Alt+R: the readme in the system's Notepad, visibly.
+    s.key("alt+r")
+    notepad = wait_until(lambda: [w for w, title in s.visible_windows() if "readme.txt" in title.lower()],
+                         ACTION_TIMEOUT, "a visible Notepad window on readme.txt")
+    check(notepad, "no viewer")
+    menu.check_running()
+
+    # Browse: the system's file-open dialog, over the menu; Esc cancels it quietly.
+    s.activate(menu, window)
+    s.key("alt+b")
+    dialog = wait_until(lambda: [w for w, title in s.visible_windows(pid=menu.process.pid) if title != CAPTION],
+                        ACTION_TIMEOUT, "the file-open dialog")
+    s.focus(dialog[0])
+    s.key("Escape")
+    wait_until(lambda: not any(title != CAPTION for _, title in s.visible_windows(pid=menu.process.pid)),
+               ACTION_TIMEOUT, "the dialog to close")
+    menu.check_alone()
+
+    s.activate(menu, window)
+    s.key("alt+e")
+    status = menu.wait_exit()
+    check(status == 0, f"Exit ended the menu with status {status}")
+    check(s.runs() == [], f"a set-up ran: {s.runs()}")
+    s.check_media_untouched()
+
+
+def test_keys(s):
+    # The licence button off: Tab passes over it.
+    def no_licence_button(lines):
+        check(lines[7].strip() == "1", f"unexpected licence flag: {lines[7]!r}")
+        lines[7] = "0\n"
+
+    medium = s.medium(edit=no_licence_button)
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    s.focus(window)
+    # The picture box has the focus; Tab reaches the install button, where Enter and Esc press
+    # nothing; then Browse, Show Readme, (not Show License), Exit, which the space bar presses.
+    s.key("Tab", "Return", "Escape")
+    time.sleep(0.5)
+    menu.check_alone()
+    check(s.runs() == [], f"Enter or Esc installed: {s.runs()}")
+    s.key("Tab", "Tab", "Tab", "space")
+    status = menu.wait_exit()
+    check(status == 0, f"Exit by keyboard ended the menu with status {status}")
+
+    # The window's close box (the window manager's request) ends it as Exit does.
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    send_close(s, window)
+    status = menu.wait_exit()
+    check(status == 0, f"closing the window ended the menu with status {status}")
+    check(s.runs() == [], f"a set-up ran: {s.runs()}")
+    s.check_media_untouched()
+
+
+def send_close(s, window):
+    """Asks the window to close as a window manager's close box does (WM_DELETE_WINDOW), with the
+    helper of the Linux end-to-end tests."""
+    spec = importlib.util.spec_from_file_location("e2e_run", Path(__file__).resolve().parent.parent / "e2e" / "run.py")
+    e2e = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(e2e)
+    e2e.send_wm_delete(s.display, window)
+
+
+def test_missing(s):
+    empty = s.root / "empty"
+    empty.mkdir()
+    folder = s.root / "program"
+    folder.mkdir()
+    shutil.copy2(s.discmenu, folder / "discmenu.exe")
+    menu = s.start_menu(folder / "discmenu.exe", empty)
+
+    box = wait_until(lambda: s.visible_windows(pid=menu.process.pid), WINDOW_TIMEOUT, "the message box")
+    check(all(title != CAPTION and "Here will be" not in title for _, title in box),
+          f"the menu window was shown: {box}")
+    error = menu.error_text()
+    check("contents.inf" in error, f"standard error does not name contents.inf:\n{error}")
+    s.focus(box[0][0])
+    s.key("Return")
+    status = menu.wait_exit()
+    check(status == 1, f"the menu ended with status {status} without a catalogue, expected 1")
+
+
+TESTS = {
+    "startup": test_startup,
+    "install": test_install,
+    "documents": test_documents,
+    "keys": test_keys,
+    "missing": test_missing,
+}
+
+
+def main(argv):
+    if len(argv) == 3 and argv[1] == "template":
+        return make_template(argv[2])
+    if len(argv) != 6 or argv[1] not in TESTS:
+        print(__doc__, file=sys.stderr)
+        return 2
+    name, discmenu, recorder, sample, template = argv[1:]
+    missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "wine", "wineserver") if not shutil.which(tool)]
+    if missing:
+        print(f"[{name}] FAILED: missing tools: {', '.join(missing)} (scripts/setup installs them)",
+              file=sys.stderr)
+        return 1
+    if not (Path(template) / "system.reg").exists():
+        print(f"[{name}] FAILED: no Wine prefix at {template} (run.py template makes it)", file=sys.stderr)
+        return 1
+    started = time.monotonic()
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(f"[{name}] terminated"))
+    try:
+        with Session(name, discmenu, recorder, sample, template) as session:
+            TESTS[name](session)
+    except TestFailure as failure:
+        print(f"[{name}] FAILED: {failure}", file=sys.stderr)
+        return 1
+    print(f"[{name}] passed in {time.monotonic() - started:.1f} s")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
