@@ -30,8 +30,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     RECT frame{0, 0, 377, 345};
     AdjustWindowRectEx(&frame, style, FALSE, 0);
     HWND hwnd = CreateWindowExW(0, cls.lpszClassName, L"Empty window", style, CW_USEDEFAULT, CW_USEDEFAULT,
-                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                                nullptr);
+                                frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                instance, nullptr);
     if (!hwnd) return 1;
     ShowWindow(hwnd, showCommand);
     UpdateWindow(hwnd);

@@ -69,10 +69,10 @@ void MenuWindow::Paint::release() {
 MenuWindow::MenuWindow(HINSTANCE instance, int dpi) : instance_(instance), dpi_(dpi > 0 ? dpi : 96) {
     registerClasses();
     for (core::FontKind kind : {core::FontKind::Regular, core::FontKind::Bold, core::FontKind::Hint}) {
-        fonts_[std::size_t(kind)] =
-            CreateFontW(-core::fontPixels(kind, dpi_), 0, 0, 0, kind == core::FontKind::Bold ? FW_BOLD : FW_NORMAL,
-                        FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                        DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS, L"Arial");
+        fonts_[std::size_t(kind)] = CreateFontW(
+            -core::fontPixels(kind, dpi_), 0, 0, 0, kind == core::FontKind::Bold ? FW_BOLD : FW_NORMAL, FALSE,
+            FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+            VARIABLE_PITCH | FF_SWISS, L"Arial");
     }
     picture_ = static_cast<HBITMAP>(
         LoadImageW(instance_, MAKEINTRESOURCEW(DISCMENU_PICTURE), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -81,11 +81,12 @@ MenuWindow::MenuWindow(HINSTANCE instance, int dpi) : instance_(instance), dpi_(
     window.coloured = true;
     window.background.set(systemColour(COLOR_BTNFACE), true);
 
-    RECT frame{0, 0, core::twipsToPixels(core::ClientWidth, dpi_), core::twipsToPixels(core::ClientHeight, dpi_)};
+    RECT frame{0, 0, core::twipsToPixels(core::ClientWidth, dpi_),
+               core::twipsToPixels(core::ClientHeight, dpi_)};
     AdjustWindowRectEx(&frame, MainStyle, FALSE, 0);
     hwnd_ = CreateWindowExW(0, MainClass, widen(core::PlaceholderCaption).c_str(), MainStyle, CW_USEDEFAULT,
-                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
-                            instance_, this);
+                            CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                            nullptr, instance_, this);
     window.hwnd = hwnd_;
     if (hwnd_) createControls();
 }
@@ -109,8 +110,9 @@ void MenuWindow::registerClasses() {
     main.lpfnWndProc = mainProc;
     main.hInstance = instance_;
     main.hIcon = LoadIconW(instance_, MAKEINTRESOURCEW(DISCMENU_ICON));
-    main.hIconSm = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(DISCMENU_ICON), IMAGE_ICON,
-                                                 GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+    main.hIconSm =
+        static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(DISCMENU_ICON), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
     main.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
     main.lpszClassName = MainClass;
     RegisterClassExW(&main);
@@ -183,12 +185,13 @@ void MenuWindow::createControls() {
 
         entry.coloured = row.kind != Kind::Button && row.kind != Kind::Picture;
         if (entry.coloured) {
-            const bool window = row.kind == Kind::TextBox || row.kind == Kind::MultiLineTextBox ||
-                                row.kind == Kind::ListBox;
+            const bool window =
+                row.kind == Kind::TextBox || row.kind == Kind::MultiLineTextBox || row.kind == Kind::ListBox;
             entry.background.set(systemColour(window ? COLOR_WINDOW : COLOR_BTNFACE), true);
             entry.foreground.set(systemColour(window ? COLOR_WINDOWTEXT : COLOR_BTNTEXT), false);
             if (row.background) {
-                if (const auto colour = core::decodeColour(*row.background)) entry.background.set(*colour, true);
+                if (const auto colour = core::decodeColour(*row.background))
+                    entry.background.set(*colour, true);
             }
         }
 
@@ -196,9 +199,9 @@ void MenuWindow::createControls() {
         entry.rect = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
         HWND parent = item(row.container).hwnd;
         if (row.kind == Kind::MultiLineTextBox) initial = widen(withCrLf(row.caption));
-        entry.hwnd = CreateWindowExW(exStyle, cls, initial.c_str(), style, r.x, r.y, r.width, r.height, parent,
-                                     reinterpret_cast<HMENU>(INT_PTR(FirstId + int(row.control))), instance_,
-                                     nullptr);
+        entry.hwnd =
+            CreateWindowExW(exStyle, cls, initial.c_str(), style, r.x, r.y, r.width, r.height, parent,
+                            reinterpret_cast<HMENU>(INT_PTR(FirstId + int(row.control))), instance_, nullptr);
         if (!entry.hwnd) continue;
         SetWindowLongPtrW(entry.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         if (row.font != core::FontKind::None) {
@@ -405,7 +408,8 @@ void MenuWindow::onCommand(Item& entry, int code) {
 
 LRESULT MenuWindow::onControlColour(HDC dc, HWND control) {
     Item* entry = itemOf(control);
-    if (!entry || !entry->coloured) return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control));
+    if (!entry || !entry->coloured)
+        return DefWindowProcW(hwnd_, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(control));
     SetTextColor(dc, entry->foreground.rgb);
     SetBkColor(dc, entry->background.rgb);
     SetBkMode(dc, OPAQUE);

@@ -91,7 +91,7 @@ private:
     HWND hwnd_ = nullptr;
     core::Menu* menu_ = nullptr;
     bool closed_ = false;
-    HWND lastFocus_ = nullptr;  // given back when the window is activated again
+    HWND lastFocus_ = nullptr;                      // given back when the window is activated again
     std::array<Item, core::ControlCount> items_{};  // by core::Control; [Window] is the window itself
     std::array<HFONT, 4> fonts_{};                  // by core::FontKind
     HBITMAP picture_ = nullptr;

@@ -275,7 +275,7 @@ def step_labels(p):
         inf = folder / "autorun.inf"
         result = run([sys.executable, helper, catalogue, "--autorun-inf", inf])
         title = result.stdout.split("\n")[0]
-        wanted = bom + (f"[autorun]\r\nopen=discmenu\\discmenu.exe\r\nicon=discmenu.ico\r\n"
+        wanted = bom + (f"[autorun]\r\nopen=discmenu.exe\r\nicon=discmenu.exe\r\n"
                         f"label={title}\r\n").encode(encoding)
         if result.returncode != 0 or not inf.exists() or inf.read_bytes() != wanted:
             problems.append(f"autorun.inf for {data!r}: {inf.read_bytes() if inf.exists() else None!r}, "
@@ -356,12 +356,17 @@ def step_bundle(p):
     if not os.access(autorun, os.X_OK):
         problems.append("autorun.sh is not executable")
     inf = (p.out / "autorun.inf").read_bytes().decode("ascii")
-    for line in ("[autorun]", "open=discmenu\\discmenu.exe", "icon=discmenu.ico", f"label={TITLE}"):
+    for line in ("[autorun]", "open=discmenu.exe", "icon=discmenu.exe", f"label={TITLE}"):
         if line + "\r\n" not in inf:
             problems.append(f"autorun.inf lacks the line {line!r}: {inf!r}")
     icon = p.source / "menu" / "resources" / "discmenu.ico"
     if (p.out / "discmenu.ico").read_bytes() != icon.read_bytes():
         problems.append("discmenu.ico on the medium is not the menu's icon")
+    # The program autorun.inf starts: the Windows build, a 32-bit GUI program (PE, i386).
+    exe = (p.out / "discmenu.exe").read_bytes() if (p.out / "discmenu.exe").exists() else b""
+    pe = int.from_bytes(exe[0x3C:0x40], "little") if len(exe) > 0x40 else 0
+    if exe[:2] != b"MZ" or exe[pe:pe + 6] != b"PE\0\0\x4c\x01":
+        problems.append("discmenu.exe in the medium's root is not a 32-bit Windows program")
     check(not problems, "\n".join(problems))
 
 
