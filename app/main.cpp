@@ -3,10 +3,12 @@
 #include <QApplication>
 
 #include "actions/actions.h"
+#include "app/display.h"
 #include "menu/themenu.h"
 #include "platform/realplatform.h"
 
 int main(int argc, char* argv[]) {
+    if (app::reportMissingDisplay(argc, argv)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("discmenu"));
 
