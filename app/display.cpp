@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <xcb/xcb.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
@@ -32,13 +33,28 @@ std::string environment(const char* name) {
     return value ? value : "";
 }
 
-// An X server accepts a connection on `display`. The connection is closed at once; xcb hands back
-// an object to free even when connecting failed.
+// The check's own X connection, kept until Qt has opened its own: an X server without other
+// clients resets when the last one leaves, and refuses a connection that arrives during the reset.
+// QCoreApplication runs its pre-routines once the platform plug-in has connected.
+xcb_connection_t* heldConnection = nullptr;
+
+void releaseConnection() {
+    if (heldConnection) xcb_disconnect(heldConnection);
+    heldConnection = nullptr;
+}
+
+// An X server accepts a connection on `display`. xcb hands back an object to free even when
+// connecting failed.
 bool xServerAnswers(const std::string& display) {
     xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-    const bool answers = xcb_connection_has_error(connection) == 0;
-    xcb_disconnect(connection);
-    return answers;
+    if (xcb_connection_has_error(connection) != 0) {
+        xcb_disconnect(connection);
+        return false;
+    }
+    releaseConnection();
+    heldConnection = connection;
+    qAddPreRoutine(releaseConnection);
+    return true;
 }
 
 // A Wayland compositor accepts a connection on its socket: `display` is the socket's path when
@@ -101,6 +117,17 @@ bool qtHasWaylandPlugin(char** argv) {
     return false;
 }
 
+// A platform list (QT_QPA_PLATFORM, "name:options;name...") that names only the X11 plug-in.
+bool onlyXcb(std::string_view platforms) {
+    while (true) {
+        const std::size_t end = platforms.find(';');
+        const std::string_view entry = platforms.substr(0, end);
+        if (entry.substr(0, entry.find(':')) != "xcb") return false;
+        if (end == std::string_view::npos) return true;
+        platforms.remove_prefix(end + 1);
+    }
+}
+
 #endif
 
 }  // namespace
@@ -109,13 +136,23 @@ std::optional<std::string> missingDisplay([[maybe_unused]] int argc, [[maybe_unu
 #ifdef _WIN32
     return std::nullopt;
 #else
-    if (!environment("QT_QPA_PLATFORM").empty()) return std::nullopt;
-    for (int i = 1; i < argc; ++i) {
+    std::string platform = environment("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
         const std::string_view argument = argv[i];
-        if (argument == "-platform" || argument == "--platform") return std::nullopt;
+        if (argument == "-platform" || argument == "--platform") platform = argv[i + 1];
     }
-
     const std::string x = environment("DISPLAY");
+    const std::string xPart =
+        x.empty() ? "DISPLAY is not set" : "the X display \"" + x + "\" cannot be opened";
+
+    // A platform chosen explicitly is Qt's business, but for X11 alone (as a medium's autorun.sh
+    // chooses, since the medium carries no other plug-in): without an X server Qt would abort.
+    if (!platform.empty()) {
+        if (!onlyXcb(platform) || (!x.empty() && xServerAnswers(x))) return std::nullopt;
+        const bool wayland = !environment("WAYLAND_DISPLAY").empty();
+        return "discmenu: needs a graphical desktop session with X11 (the platform chosen is \"" + platform +
+               "\"), but " + xPart + (wayland ? " (in a Wayland session, X11 programs need Xwayland)" : "");
+    }
     if (!x.empty() && xServerAnswers(x)) return std::nullopt;
 
     // Without WAYLAND_DISPLAY, Qt still tries Wayland in a session that calls itself one, and the
@@ -127,8 +164,6 @@ std::optional<std::string> missingDisplay([[maybe_unused]] int argc, [[maybe_unu
     const bool waylandAnswers = !wayland.empty() && waylandCompositorAnswers(wayland);
     if (waylandAnswers && qtHasWaylandPlugin(argv)) return std::nullopt;
 
-    const std::string xPart =
-        x.empty() ? "DISPLAY is not set" : "the X display \"" + x + "\" cannot be opened";
     std::string why;
     if (x.empty() && wayland.empty()) {
         why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
