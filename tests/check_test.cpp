@@ -357,13 +357,6 @@ const std::vector<Case>& cases() {
          },
          {{W, entryLine(2) + 1, "size of entry 2 (\"-\") holds no number"}},
          1},
-        {"UTF-16 big endian",
-         [](Medium& m) {
-             m.encoding = QStringConverter::Utf16BE;
-             m.files.erase(QStringLiteral("cards/setup.sh"));
-         },
-         {{W, entryLine(2), "entry 2 \"Card Game\": folder \"cards\" does not exist"}},
-         1},
 
         // What stops the menu from starting.
         {"truncated catalogue",

@@ -121,25 +121,6 @@ TEST(FieldInput, DecodesUtf16ByItsByteOrderMark) {
             EXPECT_NE(decoded.problem->what.find(c.problem), std::string::npos) << decoded.problem->what;
         }
     }
-
-    // A byte left over: the text breaks off on the last line.
-    const platform::DecodedText odd =
-        platform::decodeCatalogue(utf16({u'a', u'\n', u'b'}, true) + std::string(1, '\0'));
-    EXPECT_EQ(odd.text, "a\nb\xEF\xBF\xBD");
-    ASSERT_TRUE(odd.problem);
-    EXPECT_EQ(odd.problem->line, 2);
-    EXPECT_NE(odd.problem->what.find("breaks off here in the middle of a character: the file holds an odd "
-                                     "number of bytes"),
-              std::string::npos);
-
-    // Without a mark, zero bytes are text like any other; the field input reads UTF-16 fields.
-    EXPECT_EQ(platform::decodeCatalogueText(std::string("a\0", 2)), std::string("a\0", 2));
-    FieldInput in(utf16({u'a', u',', u' ', 0xE9, u'\r', u'\n', u'"', u'x', u'\n', u'y', u'"'}, false));
-    EXPECT_FALSE(in.decodeProblem());
-    EXPECT_EQ(in.next()->text, "a");
-    EXPECT_EQ(in.next()->text, "\xC3\xA9");
-    EXPECT_EQ(in.next()->line, 2);
-    EXPECT_EQ(in.line(), 3);
 }
 
 TEST(ParseNumber, ReadsNotations) {
