@@ -176,6 +176,41 @@ TEST(ResolveCommand, LooksInTheEntryFolderFirstAndFindsCounterparts) {
     }
 }
 
+TEST(ViewerCommand, StartsNotepadWhereverWindowsIsAndOnlyForADocumentThatExists) {
+    TempTree tree;
+    tree.add(L"docs\\readme.txt");
+    tree.add(L"docs\\read me.txt");
+    tree.add(L"docs\\viewer.exe");
+    platform::win::SearchPlaces places;
+    places.currentDir = tree.path(L"docs");
+    const std::wstring notepad = platform::win::joinPath(platform::win::windowsDirectory(), L"notepad.exe");
+    ASSERT_TRUE(platform::win::isFile(notepad));
+    const std::string missing =
+        "Cannot open \"license.txt\": the file does not exist in " + narrow(places.currentDir) + ".";
+
+    const struct {
+        std::wstring command;
+        std::wstring program;
+        std::wstring rest;
+        std::string message;
+    } cases[] = {
+        {notepad + L" readme.txt", notepad, L" readme.txt", ""},
+        {L"Q:\\Elsewhere\\Notepad.exe readme.txt", notepad, L" readme.txt", ""},
+        {L"Q:\\Elsewhere\\NOTEPAD \"read me.txt\"", notepad, L" \"read me.txt\"", ""},
+        {notepad + L" license.txt", L"", L"", missing},
+        {L"Q:\\Elsewhere\\Notepad.exe license.txt", L"", L"", missing},
+        {L"viewer.exe license.txt", tree.path(L"docs\\viewer.exe"), L" license.txt", ""},
+        {L"missing.exe readme.txt", L"", L"", "Cannot start \"missing.exe\": no such file."},
+    };
+    for (const auto& c : cases) {
+        const platform::win::ViewerStart viewer = platform::win::viewerCommand(c.command, places);
+        EXPECT_EQ(viewer.message, c.message) << narrow(c.command);
+        if (!c.message.empty()) continue;
+        EXPECT_EQ(viewer.command.program, c.program) << narrow(c.command);
+        EXPECT_EQ(viewer.command.rest, c.rest) << narrow(c.command);
+    }
+}
+
 TEST(WindowsPlatform, ChangesDirectoryOrKeepsTheCurrentOne) {
     TempTree tree;
     tree.folder(L"\u03A9 folder\\inner");
@@ -271,6 +306,55 @@ TEST(WindowsPlatform, ShellOfAMissingProgramFailsWithAReason) {
         EXPECT_EQ(result.taskId, 0) << command;
         EXPECT_TRUE(result.failure && !result.failure->empty()) << command;
     }
+}
+
+// Needs a display (the test runs once more on a virtual X server for this).
+TEST(OnDisplay, AppActivateBringsTheStartedProgramsWindowToTheFront) {
+    TempTree tree;
+    tree.copy(besideTest(L"recorder.exe"), L"app\\app.exe");
+    platform::WindowsPlatform system;
+    ASSERT_FALSE(system.changeDirectory(narrow(tree.path(L"app"))));
+    const HWND own = CreateWindowW(L"STATIC", L"test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 300, 300, 200, 100,
+                                   nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(own);
+    const auto pump = [] {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    };
+    const auto foregroundProcess = [] {
+        DWORD process = 0;
+        GetWindowThreadProcessId(GetForegroundWindow(), &process);
+        return process;
+    };
+
+    const platform::StartResult started = system.shell("app.exe --window");
+    ASSERT_FALSE(started.failure) << *started.failure;
+    HWND theirs = nullptr;
+    for (int i = 0; i < 200 && !theirs; ++i) {
+        pump();
+        Sleep(50);
+        theirs = FindWindowW(L"DiscmenuRecorder", nullptr);
+    }
+    ASSERT_TRUE(theirs);
+
+    for (const std::int64_t nobody : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{0x7FFFFFF0}}) {
+        SetForegroundWindow(own);
+        pump();
+        ASSERT_EQ(GetForegroundWindow(), own);
+        system.appActivate(nobody);
+        pump();
+        EXPECT_EQ(GetForegroundWindow(), own) << nobody;
+    }
+    system.appActivate(started.taskId);
+    pump();
+    EXPECT_EQ(foregroundProcess(), static_cast<DWORD>(started.taskId));
+
+    PostMessageW(theirs, WM_CLOSE, 0, 0);
+    if (const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(started.taskId))) {
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
+    DestroyWindow(own);
 }
 
 }  // namespace
