@@ -7,7 +7,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <thread>
 
 #include "platform/windows/programstart.h"
 #include "platform/windows/wintext.h"
@@ -345,8 +347,12 @@ TEST(OnDisplay, AppActivateBringsTheStartedProgramsWindowToTheFront) {
         pump();
         EXPECT_EQ(GetForegroundWindow(), own) << nobody;
     }
+    // The other process takes the focus when it handles the request.
     system.appActivate(started.taskId);
-    pump();
+    for (int i = 0; i < 100 && foregroundProcess() != static_cast<DWORD>(started.taskId); ++i) {
+        pump();
+        Sleep(50);
+    }
     EXPECT_EQ(foregroundProcess(), static_cast<DWORD>(started.taskId));
 
     PostMessageW(theirs, WM_CLOSE, 0, 0);
@@ -355,6 +361,131 @@ TEST(OnDisplay, AppActivateBringsTheStartedProgramsWindowToTheFront) {
         CloseHandle(process);
     }
     DestroyWindow(own);
+}
+
+std::wstring windowText(HWND window) {
+    wchar_t text[512] = {};
+    GetWindowTextW(window, text, 512);
+    return text;
+}
+
+std::wstring className(HWND window) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    return name;
+}
+
+BOOL CALLBACK findOwnDialog(HWND window, LPARAM found) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() || !IsWindowVisible(window) || className(window) != L"#32770")
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+BOOL CALLBACK addLabelText(HWND child, LPARAM all) {
+    if (_wcsicmp(className(child).c_str(), L"Static") == 0)
+        *reinterpret_cast<std::wstring*>(all) += windowText(child);
+    return TRUE;
+}
+
+// Answers the next dialog box of this process from a thread of its own, once it shows.
+class DialogAnswer {
+public:
+    explicit DialogAnswer(std::function<void(HWND)> answer)
+        : thread_([answer] {
+              for (int i = 0; i < 400; ++i) {
+                  HWND dialog = nullptr;
+                  EnumWindows(findOwnDialog, reinterpret_cast<LPARAM>(&dialog));
+                  if (dialog) return answer(dialog);
+                  Sleep(50);
+              }
+          }) {}
+    ~DialogAnswer() { thread_.join(); }
+
+private:
+    std::thread thread_;
+};
+
+// The caption of a message box and the texts of its labels, one after the other; then it is closed.
+std::wstring readAndClose(HWND box) {
+    std::wstring text = windowText(box) + L"|";
+    EnumChildWindows(box, addLabelText, reinterpret_cast<LPARAM>(&text));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return text;
+}
+
+TEST(OnDisplay, MessagesShowOverTheMenuWindowWithItsCaption) {
+    TempTree tree;
+    platform::WindowsPlatform system;
+    ASSERT_FALSE(system.changeDirectory(narrow(tree.path())));
+    const HWND menu = CreateWindowW(L"STATIC", L"Sample \u00DC (Winter)", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
+                                    0, 300, 200, nullptr, nullptr, nullptr, nullptr);
+    system.setOwner(menu);
+    const struct {
+        std::function<void()> call;
+        std::wstring shown;
+    } cases[] = {
+        {[&] { system.showMessage("Cannot install \"\xC3\x9C\": no such file."); },
+         L"Sample \u00DC (Winter)|Cannot install \"\u00DC\": no such file."},
+        // The document is looked for before Notepad starts, which would offer to create it.
+        {[&] { system.winExec("C:\\Windows\\Notepad.exe license.txt", 1); },
+         L"Sample \u00DC (Winter)|Cannot open \"license.txt\": the file does not exist in " + tree.path() +
+             L"."},
+    };
+    for (const auto& c : cases) {
+        std::wstring shown;
+        {
+            DialogAnswer answer([&](HWND box) { shown = readAndClose(box); });
+            c.call();
+        }
+        EXPECT_EQ(shown, c.shown);
+    }
+    DestroyWindow(menu);
+}
+
+TEST(OnDisplay, OpenDialogStartsInTheCurrentFolderAndLeavesIt) {
+    TempTree tree;
+    tree.add(L"top.txt");
+    tree.add(L"sub\\inner.txt");
+    platform::WindowsPlatform system;
+    ASSERT_FALSE(system.changeDirectory(narrow(tree.path())));
+    platform::OpenDialogRequest request;
+    request.filter = "All Files (*.*)|*.*";
+
+    // Type into the dialog's file name box and press Open: a folder is entered, a file is picked.
+    const auto type = [](HWND dialog, const wchar_t* text) {
+        for (const int box : {0x47c, 0x480}) SetDlgItemTextW(dialog, box, text);
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+        Sleep(500);
+    };
+    const struct {
+        std::vector<const wchar_t*> typed;  // nullptr: Cancel
+        platform::OpenDialogResult result;
+    } cases[] = {
+        {{L"top.txt"}, {false, narrow(tree.path(L"top.txt"))}},
+        {{L"sub", L"inner.txt"}, {false, narrow(tree.path(L"sub\\inner.txt"))}},
+        {{L"sub", nullptr}, {true, ""}},
+    };
+    for (const auto& c : cases) {
+        platform::OpenDialogResult result;
+        {
+            DialogAnswer answer([&](HWND dialog) {
+                for (const wchar_t* text : c.typed) {
+                    if (text) {
+                        type(dialog, text);
+                    } else {
+                        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+                    }
+                }
+            });
+            result = system.showOpen(request);
+        }
+        EXPECT_EQ(result.cancelled, c.result.cancelled);
+        EXPECT_EQ(result.fileName, c.result.fileName);
+        EXPECT_EQ(system.currentDirectory(), narrow(tree.path()));
+    }
 }
 
 }  // namespace
