@@ -45,18 +45,12 @@ std::string WindowsPlatform::currentDirectory() { return narrow(win::currentDire
 Failure WindowsPlatform::changeDirectory(const std::string& folder) {
     // An empty folder names the current one, as on Linux.
     if (folder.empty()) return std::nullopt;
-    const std::wstring path = win::withBackslashes(widen(folder));
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME) {
-            return "no such folder";
-        }
-        return win::describeError(error);
+    if (SetCurrentDirectoryW(win::withBackslashes(widen(folder)).c_str())) return std::nullopt;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME) {
+        return "no such folder";
     }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "not a folder";
-    if (!SetCurrentDirectoryW(path.c_str())) return win::describeError(GetLastError());
-    return std::nullopt;
+    return win::describeError(error);  // "not a folder" for a file
 }
 
 StartResult WindowsPlatform::shell(const std::string& commandLine) {

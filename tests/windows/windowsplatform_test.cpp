@@ -23,8 +23,10 @@ namespace {
 // A folder tree of its own under the temporary folder, removed afterwards.
 class TempTree {
 public:
-    TempTree()
-        : root_(fs::temp_directory_path() / ("discmenu-test-" + std::to_string(GetCurrentProcessId()))) {
+    TempTree() {
+        static int made = 0;
+        root_ = fs::temp_directory_path() /
+                ("discmenu-test-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made));
         fs::remove_all(root_);
         fs::create_directories(root_);
         root_ = fs::canonical(root_);
@@ -252,7 +254,12 @@ TEST(OnDisplay, AppActivateBringsTheStartedProgramsWindowToTheFront) {
     for (int i = 0; i < 100 && foregroundProcess() != expected; ++i, Sleep(50)) pumpMessages();
     EXPECT_EQ(foregroundProcess(), expected);
 
+    const HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, expected);
     PostMessageW(theirs, WM_CLOSE, 0, 0);
+    if (process) {
+        WaitForSingleObject(process, 10000);
+        CloseHandle(process);
+    }
     DestroyWindow(own);
 }
 
