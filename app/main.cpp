@@ -1,22 +1,23 @@
 // discmenu: the start-up menu of a software medium. Takes no arguments: it reads "contents.inf"
-// from the current directory (or from its own folder) and shows the menu.
+// from the current directory (or from its own folder, or the one above) and shows the menu.
 #include <QApplication>
 
-#include "actions/actions.h"
-#include "menu/themenu.h"
-#include "platform/realplatform.h"
+#include "core/menu.h"
+#include "platform/posix/realplatform.h"
+#include "qt/menuwindow.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("discmenu"));
 
     platform::RealPlatform platform;
-    menu::TheMenu menu(platform);
-    if (const auto error = menu.Form_Load()) {
-        platform.reportFatal(QString::fromStdString(error->message()));
+    qt::MenuWindow window;
+    core::Menu menu(window, platform);
+    if (const auto error = menu.load()) {
+        platform.reportFatal(error->message());
         return 1;
     }
-    actions::Actions handlers(menu, platform);
-    menu.show();
+    window.connectTo(menu);
+    window.show();
     return QApplication::exec();
 }

@@ -14,10 +14,11 @@
 #include <map>
 #include <string>
 
-#include "menu/colours.h"
-#include "menu/themenu.h"
-#include "platform/commandline.h"
+#include "core/menu.h"
 #include "platform/platform.h"
+#include "platform/posix/commandline.h"
+#include "qt/colours.h"
+#include "qt/menuwindow.h"
 
 namespace check {
 namespace {
@@ -32,25 +33,23 @@ QString quoted(const QString& text) { return u'"' + text + u'"'; }
 // starting a viewer or a program, changing a directory or showing a dialog.
 class NullPlatform final : public platform::Platform {
 public:
-    explicit NullPlatform(QString folder) : folder_(std::move(folder)) {}
+    explicit NullPlatform(const QString& folder) : folder_(folder.toStdString()) {}
 
-    QString applicationPath() override { return folder_; }
-    QString currentDirectory() override { return folder_; }
-    platform::Failure changeDirectory(const QString&) override {
-        return QStringLiteral("nothing changes while checking");
+    std::string applicationPath() override { return folder_; }
+    std::string currentDirectory() override { return folder_; }
+    platform::Failure changeDirectory(const std::string&) override {
+        return "nothing changes while checking";
     }
-    platform::StartResult shell(const QString&) override {
-        return {0, QStringLiteral("nothing starts while checking")};
-    }
+    platform::StartResult shell(const std::string&) override { return {0, "nothing starts while checking"}; }
     void appActivate(std::int64_t) override {}
-    void winExec(const QString&, int) override {}
+    void winExec(const std::string&, int) override {}
     platform::OpenDialogResult showOpen(const platform::OpenDialogRequest&) override { return {}; }
-    void showMessage(QWidget*, const QString&) override {}
-    void reportFatal(const QString&) override {}
+    void showMessage(const std::string&) override {}
+    void reportFatal(const std::string&) override {}
     void endProgram(int) override {}
 
 private:
-    QString folder_;
+    std::string folder_;
 };
 
 // The interpreter that a script's "#!" line names; empty for anything else.
@@ -83,19 +82,41 @@ double contrastRatio(const QColor& a, const QColor& b) {
 class PresentedMenu {
 public:
     PresentedMenu(const catalogue::Module1& tables, const QString& folder)
-        : platform_(folder), window_(platform_) {
+        : platform_(folder), menu_(window_, platform_) {
         window_.setAttribute(Qt::WA_DontShowOnScreen);
-        window_.present(tables);
+        menu_.present(tables);
         window_.show();
         // Let the list finish any layout it left to the event loop before it is measured or drawn.
         QCoreApplication::processEvents();
     }
-    menu::TheMenu& window() { return window_; }
+    qt::MenuWindow& window() { return window_; }
 
 private:
     NullPlatform platform_;
-    menu::TheMenu window_;
+    qt::MenuWindow window_;
+    core::Menu menu_;
 };
+
+// Whether Windows can start `word` in `folder`: a Windows program there as written, or the
+// counterpart of a script (setup.sh: setup.exe, setup.bat or setup.cmd beside it). Nothing
+// when it cannot be told (a bare name that is not in the folder may be on Windows' path).
+std::optional<bool> startsOnWindows(const QString& folder, const QString& word) {
+    const QString local = platform::toLocalSeparators(word);
+    const QString suffix = QFileInfo(local).suffix().toLower();
+    const bool windowsProgram = suffix == u"exe" || suffix == u"bat" || suffix == u"cmd" || suffix == u"com";
+    const auto asWritten = platform::findPath(folder, local);
+    if (windowsProgram && asWritten && QFileInfo(*asWritten).isFile()) return true;
+    const QString stem = suffix.isEmpty() || !(windowsProgram || suffix == u"sh")
+                             ? local
+                             : local.left(local.size() - suffix.size() - 1);
+    for (const char* counterpart : {".exe", ".bat", ".cmd"}) {
+        if (const auto found = platform::findPath(folder, stem + QLatin1String(counterpart));
+            found && QFileInfo(*found).isFile())
+            return true;
+    }
+    if (!local.contains(u'/') && !asWritten) return std::nullopt;
+    return false;
+}
 
 // The checks that need the tables the menu read.
 class Checker {
@@ -199,15 +220,29 @@ private:
         }
 
         const QString suffix = QFileInfo(local).suffix().toLower();
-        if (suffix == u"exe" || suffix == u"com" || suffix == u"bat") {
-            warn(line,
-                 QStringLiteral("%1: command %2 will not start here: \".%3\" is a Windows program, which "
-                                "this system cannot run")
-                     .arg(entry(n), quoted(command), suffix));
-            return;
-        }
         const platform::ProgramResolution program =
             platform::resolveProgram(word, *folder, options_.searchPath);
+        const bool windowsProgram =
+            suffix == u"exe" || suffix == u"com" || suffix == u"bat" || suffix == u"cmd";
+        if (windowsProgram && !program.failure.isEmpty()) {
+            const QString stem = QFileInfo(local).completeBaseName();
+            warn(line,
+                 QStringLiteral("%1: command %2 will not start here: \".%3\" is a Windows program, which "
+                                "this system cannot run; it installs on Windows only (put %4 or %5 "
+                                "beside it for Linux)")
+                     .arg(entry(n), quoted(command), suffix, quoted(stem + QStringLiteral(".sh")),
+                          quoted(stem)));
+            return;
+        }
+        if (startsOnWindows(*folder, word) == false) {
+            const QString stem = windowsProgram || suffix == u"sh" ? QFileInfo(local).completeBaseName()
+                                                                   : QFileInfo(local).fileName();
+            warn(line, QStringLiteral("%1: command %2 installs on Linux only: there is no %3, %4 or %5 in "
+                                      "folder %6 for Windows")
+                           .arg(entry(n), quoted(command), quoted(stem + QStringLiteral(".exe")),
+                                quoted(stem + QStringLiteral(".bat")), quoted(stem + QStringLiteral(".cmd")),
+                                quoted(folderText)));
+        }
         if (!program.failure.isEmpty()) {
             warn(line, QStringLiteral("%1: command %2 will not start here: %3")
                            .arg(entry(n), quoted(command), program.failure));
@@ -286,8 +321,8 @@ private:
             const std::int32_t bgValue = m_.ColourTable[pair.background];
             const std::int32_t textValue = m_.ColourTable[pair.text];
             // A value that stands for no colour leaves the control's own colour; nothing to judge.
-            const auto bg = menu::colourFromValue(bgValue, palette);
-            const auto text = menu::colourFromValue(textValue, palette);
+            const auto bg = qt::colourFromValue(bgValue, palette);
+            const auto text = qt::colourFromValue(textValue, palette);
             if (!bg || !text) continue;
             const double ratio = contrastRatio(*bg, *text);
             if (ratio >= 3.0) continue;
@@ -306,7 +341,7 @@ private:
     // that appears when the entries exceed the visible rows.
     void nameWidths() {
         PresentedMenu presented(m_, folder_);
-        QListWidget* list = presented.window().List1;
+        QListWidget* list = presented.window().programList;
         const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
         const int room = list->viewport()->width() - 2 * margin;
         const bool scrollBar = list->verticalScrollBar()->isVisible();

@@ -1,4 +1,4 @@
-#include "platform/x11activate.h"
+#include "platform/posix/x11activate.h"
 
 #include <xcb/xcb.h>
 

@@ -30,7 +30,9 @@ struct ProgramResolution {
 };
 
 // Resolves the program word of a command line: a name with a "/" relative to `currentDir`, a
-// bare name in `currentDir` first, then on `searchPath` (a PATH value).
+// bare name in `currentDir` first, then on `searchPath` (a PATH value). A Windows program
+// (X.exe, X.bat, X.cmd) that cannot run here is replaced by its counterpart in the same folder,
+// X.sh or X (a "#!" script or a program of this system), when there is one.
 ProgramResolution resolveProgram(const QString& word, const QString& currentDir, const QString& searchPath);
 
 }  // namespace platform

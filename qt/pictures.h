@@ -5,7 +5,7 @@
 #include <QImage>
 #include <QString>
 
-namespace menu {
+namespace qt {
 
 // A Windows bitmap (.bmp) file or resource; a null image when it cannot be read.
 QImage readBitmap(const QString& path);
@@ -14,4 +14,4 @@ QImage readBitmap(const QString& path);
 // transparency mask applied; a null image when it cannot be read.
 QImage readIcon(const QString& path);
 
-}  // namespace menu
+}  // namespace qt

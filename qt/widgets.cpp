@@ -1,10 +1,10 @@
-#include "menu/widgets.h"
+#include "qt/widgets.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-namespace menu {
+namespace qt {
 
 Panel::Panel(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::NoFrame);
@@ -59,4 +59,4 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     painter.drawPixmap(contentsRect().topLeft(), pixmap_);
 }
 
-}  // namespace menu
+}  // namespace qt

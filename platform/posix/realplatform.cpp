@@ -1,4 +1,4 @@
-#include "platform/realplatform.h"
+#include "platform/posix/realplatform.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -11,28 +11,34 @@
 #include <QWidget>
 #include <cstdio>
 
-#include "platform/commandline.h"
-#include "platform/x11activate.h"
+#include "platform/posix/commandline.h"
+#include "platform/posix/x11activate.h"
 
 namespace platform {
+namespace {
 
-QString RealPlatform::applicationPath() { return QCoreApplication::applicationDirPath(); }
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+std::string toUtf8(const QString& text) { return text.toStdString(); }
 
-QString RealPlatform::currentDirectory() { return QDir::currentPath(); }
+}  // namespace
 
-Failure RealPlatform::changeDirectory(const QString& folder) {
-    const auto found = findPath(QDir::currentPath(), folder);
-    if (!found) return QStringLiteral("no such folder");
-    if (!QFileInfo(*found).isDir()) return QStringLiteral("not a folder");
-    if (!QDir::setCurrent(*found)) return QStringLiteral("permission denied");
+std::string RealPlatform::applicationPath() { return toUtf8(QCoreApplication::applicationDirPath()); }
+
+std::string RealPlatform::currentDirectory() { return toUtf8(QDir::currentPath()); }
+
+Failure RealPlatform::changeDirectory(const std::string& folder) {
+    const auto found = findPath(QDir::currentPath(), fromUtf8(folder));
+    if (!found) return "no such folder";
+    if (!QFileInfo(*found).isDir()) return "not a folder";
+    if (!QDir::setCurrent(*found)) return "permission denied";
     return std::nullopt;
 }
 
 StartResult startDetached(const QString& commandLine, const QString& workingDir) {
     const QStringList words = splitCommandLine(commandLine);
-    if (words.isEmpty()) return {0, QStringLiteral("the command is empty")};
+    if (words.isEmpty()) return {0, "the command is empty"};
     const ProgramResolution program = resolveProgram(words.first(), workingDir, qEnvironmentVariable("PATH"));
-    if (!program.failure.isEmpty()) return {0, program.failure};
+    if (!program.failure.isEmpty()) return {0, toUtf8(program.failure)};
 
     QProcess process;
     process.setProgram(program.program);
@@ -42,22 +48,22 @@ StartResult startDetached(const QString& commandLine, const QString& workingDir)
     qint64 pid = 0;
     if (!process.startDetached(&pid)) {
         const QString reason = process.errorString();
-        return {0, reason.isEmpty() ? QStringLiteral("it could not be started") : reason};
+        return {0, reason.isEmpty() ? std::string("it could not be started") : toUtf8(reason)};
     }
     return {pid, std::nullopt};
 }
 
-StartResult RealPlatform::shell(const QString& commandLine) {
-    return startDetached(commandLine, QDir::currentPath());
+StartResult RealPlatform::shell(const std::string& commandLine) {
+    return startDetached(fromUtf8(commandLine), QDir::currentPath());
 }
 
 void RealPlatform::appActivate(std::int64_t taskId) {
     if (QGuiApplication::platformName() == u"xcb") activateWindowOfProcess(taskId);
 }
 
-void RealPlatform::winExec(const QString& commandLine, int /*showState*/) {
-    // The hidden show state is passed by the menu, but it is up to the viewer whether its window
-    // shows; a text viewer always shows one.
+void RealPlatform::winExec(const std::string& command, int /*showState*/) {
+    // A text viewer here always shows its window.
+    const QString commandLine = fromUtf8(command);
     const QString cwd = QDir::currentPath();
     const QStringList words = splitCommandLine(commandLine);
     if (words.isEmpty()) return;
@@ -65,7 +71,8 @@ void RealPlatform::winExec(const QString& commandLine, int /*showState*/) {
     const bool isWindowsViewer = viewer.section(u'/', -1).compare(u"notepad.exe", Qt::CaseInsensitive) == 0;
     if (!isWindowsViewer || QFileInfo::exists(viewer)) {
         if (const StartResult r = startDetached(commandLine, cwd); r.failure) {
-            showMessage(nullptr, QStringLiteral("Cannot start \"%1\": %2.").arg(words.first(), *r.failure));
+            showMessage(
+                toUtf8(QStringLiteral("Cannot start \"%1\": %2.").arg(words.first(), fromUtf8(*r.failure))));
         }
         return;
     }
@@ -73,14 +80,14 @@ void RealPlatform::winExec(const QString& commandLine, int /*showState*/) {
     const QString document = words.mid(1).join(u' ');
     const auto found = findPath(cwd, document);
     if (!found || !QFileInfo(*found).isFile()) {
-        showMessage(nullptr, QStringLiteral("Cannot open \"%1\": the file does not exist in %2.")
-                                 .arg(document, QDir::toNativeSeparators(cwd)));
+        showMessage(toUtf8(QStringLiteral("Cannot open \"%1\": the file does not exist in %2.")
+                               .arg(document, QDir::toNativeSeparators(cwd))));
         return;
     }
     if (!QProcess::startDetached(QStringLiteral("xdg-open"), {*found}, cwd)) {
-        showMessage(nullptr, QStringLiteral("Cannot open \"%1\": no program to show text files was found "
-                                            "(xdg-open could not be started).")
-                                 .arg(document));
+        showMessage(toUtf8(QStringLiteral("Cannot open \"%1\": no program to show text files was found "
+                                          "(xdg-open could not be started).")
+                               .arg(document)));
     }
 }
 
@@ -105,7 +112,7 @@ OpenDialogResult RealPlatform::showOpen(const OpenDialogRequest& request) {
         made->setAcceptMode(QFileDialog::AcceptOpen);
         return made;
     }();
-    const DialogFilter filter = dialogFilter(request.filter);
+    const DialogFilter filter = dialogFilter(fromUtf8(request.filter));
     QWidget* owner = QApplication::activeWindow();
     dialog->setParent(owner != dialog ? owner : nullptr, dialog->windowFlags());
     dialog->setDirectory(QDir::currentPath());
@@ -119,18 +126,19 @@ OpenDialogResult RealPlatform::showOpen(const OpenDialogRequest& request) {
     const int answer = dialog->exec();
     dialog->setParent(nullptr, dialog->windowFlags());
     if (answer != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
-    return {false, dialog->selectedFiles().first()};
+    return {false, toUtf8(dialog->selectedFiles().first())};
 }
 
-void RealPlatform::showMessage(QWidget* parent, const QString& text) {
+void RealPlatform::showMessage(const std::string& text) {
+    QWidget* parent = QApplication::activeWindow();
     const QString title = parent ? parent->window()->windowTitle() : QCoreApplication::applicationName();
-    QMessageBox::warning(parent, title, text);
+    QMessageBox::warning(parent, title, fromUtf8(text));
 }
 
-void RealPlatform::reportFatal(const QString& text) {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
+void RealPlatform::reportFatal(const std::string& text) {
+    std::fprintf(stderr, "%s\n", text.c_str());
     std::fflush(stderr);
-    QMessageBox::critical(nullptr, QCoreApplication::applicationName(), text);
+    QMessageBox::critical(nullptr, QCoreApplication::applicationName(), fromUtf8(text));
 }
 
 void RealPlatform::endProgram(int status) { QCoreApplication::exit(status); }

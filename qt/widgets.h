@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QPushButton>
 
-namespace menu {
+namespace qt {
 
 class Panel final : public QFrame {
     Q_OBJECT
@@ -38,4 +38,4 @@ private:
     QPixmap pixmap_;
 };
 
-}  // namespace menu
+}  // namespace qt

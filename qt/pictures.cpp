@@ -1,11 +1,11 @@
-#include "menu/pictures.h"
+#include "qt/pictures.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QtEndian>
 
-namespace menu {
+namespace qt {
 namespace {
 
 QImage readAs(QIODevice* device, const char* format) {
@@ -88,4 +88,4 @@ QImage readIcon(const QString& path) {
     return icon;
 }
 
-}  // namespace menu
+}  // namespace qt

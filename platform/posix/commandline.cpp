@@ -1,4 +1,4 @@
-#include "platform/commandline.h"
+#include "platform/posix/commandline.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,9 +137,28 @@ ProgramResolution resolveFile(const QString& file) {
 
 }  // namespace
 
-ProgramResolution resolveProgram(const QString& word, const QString& currentDir, const QString& searchPath) {
-    if (word.isEmpty()) return {{}, {}, QStringLiteral("empty command")};
-    const QString local = toLocalSeparators(word);
+namespace {
+
+// A program written for Windows: it cannot run here unless it is in fact a script or a program
+// of this system under that name.
+bool namesWindowsProgram(const QString& word) {
+    for (const char* suffix : {".exe", ".bat", ".cmd"}) {
+        if (word.endsWith(QLatin1String(suffix), Qt::CaseInsensitive)) return true;
+    }
+    return false;
+}
+
+bool runsHere(const QString& file) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = f.read(4);
+    return head.startsWith("#!") || head ==
+                                        "\x7f"
+                                        "ELF";
+}
+
+ProgramResolution resolveAsWritten(const QString& local, const QString& currentDir,
+                                   const QString& searchPath) {
     if (local.contains(u'/')) {
         if (const auto found = findPath(currentDir, local)) return resolveFile(*found);
         return {{}, {}, QStringLiteral("no such file")};
@@ -152,6 +171,32 @@ ProgramResolution resolveProgram(const QString& word, const QString& currentDir,
         if (candidate.isFile() && candidate.isExecutable()) return {candidate.absoluteFilePath(), {}, {}};
     }
     return {{}, {}, QStringLiteral("no such file")};
+}
+
+}  // namespace
+
+ProgramResolution resolveProgram(const QString& word, const QString& currentDir, const QString& searchPath) {
+    if (word.isEmpty()) return {{}, {}, QStringLiteral("empty command")};
+    const QString local = toLocalSeparators(word);
+    ProgramResolution asWritten = resolveAsWritten(local, currentDir, searchPath);
+    if (!namesWindowsProgram(local) || (asWritten.failure.isEmpty() && runsHere(asWritten.program))) {
+        return asWritten;
+    }
+    // A medium made for both systems: setup.exe (or .bat, .cmd) has its counterpart for this system
+    // beside it, setup.sh or setup, which runs in its place with the same arguments.
+    const QString stem = local.left(local.lastIndexOf(u'.'));
+    for (const QString& candidate : {stem + QStringLiteral(".sh"), stem}) {
+        const auto found = findPath(currentDir, candidate);
+        if (!found || !QFileInfo(*found).isFile()) continue;
+        ProgramResolution counterpart = resolveFile(*found);
+        if (counterpart.failure.isEmpty() &&
+            (candidate.endsWith(QStringLiteral(".sh")) || runsHere(*found))) {
+            return counterpart;
+        }
+    }
+    if (asWritten.failure.isEmpty())
+        asWritten.failure = QStringLiteral("a Windows program cannot run on this system");
+    return asWritten;
 }
 
 }  // namespace platform

@@ -1,10 +1,10 @@
-#include "menu/colours.h"
+#include "qt/colours.h"
 
 #include <QApplication>
 #include <QWidget>
 #include <array>
 
-namespace menu {
+namespace qt {
 namespace {
 
 struct SystemColour {
@@ -13,7 +13,7 @@ struct SystemColour {
 };
 
 // The system colour indexes 0 to 24 and the palette roles that play the same part here.
-constexpr std::array<SystemColour, 25> systemColours{{
+constexpr std::array<SystemColour, core::SystemColourCount> systemColours{{
     {QPalette::Active, QPalette::Button},           // 0 scroll bar
     {QPalette::Active, QPalette::Dark},             // 1 desktop
     {QPalette::Active, QPalette::Highlight},        // 2 active title bar
@@ -43,24 +43,27 @@ constexpr std::array<SystemColour, 25> systemColours{{
 
 }  // namespace
 
-std::optional<QColor> colourFromValue(std::int32_t value, const QPalette& palette) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    if (bits & 0x80000000u) {
-        const std::uint32_t index = bits & 0xFFu;
-        if ((bits & 0x7FFFFF00u) != 0 || index >= systemColours.size()) return std::nullopt;
-        return palette.color(systemColours[index].group, systemColours[index].role);
-    }
-    if (bits & 0xFF000000u) return std::nullopt;
-    return QColor(int(bits & 0xFF), int((bits >> 8) & 0xFF), int((bits >> 16) & 0xFF));
+QColor toQColor(const core::Colour& colour, const QPalette& palette) {
+    if (!colour.system) return QColor(colour.red, colour.green, colour.blue);
+    const SystemColour& system = systemColours.at(std::size_t(colour.systemIndex));
+    return palette.color(system.group, system.role);
 }
 
-void applyColour(QWidget* widget, QPalette::ColorRole role, std::int32_t value) {
+std::optional<QColor> colourFromValue(std::int32_t value, const QPalette& palette) {
+    const auto decoded = core::decodeColour(value);
+    if (!decoded) return std::nullopt;
+    return toQColor(*decoded, palette);
+}
+
+void applyColour(QWidget* widget, QPalette::ColorRole role, const core::Colour& colour) {
     // System colours are the desktop's, not whatever this widget was given before.
-    const auto colour = colourFromValue(value, QApplication::palette());
-    if (!colour) return;
     QPalette palette = widget->palette();
-    palette.setColor(role, *colour);
+    palette.setColor(role, toQColor(colour, QApplication::palette()));
     widget->setPalette(palette);
 }
 
-}  // namespace menu
+void applyColour(QWidget* widget, QPalette::ColorRole role, std::int32_t value) {
+    if (const auto decoded = core::decodeColour(value)) applyColour(widget, role, *decoded);
+}
+
+}  // namespace qt

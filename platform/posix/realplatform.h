@@ -1,21 +1,23 @@
 #pragma once
 // The platform services on a Linux desktop: QDir for directories, direct process start (never
 // through a shell), X11 window activation, xdg-open as the text viewer, Qt's file dialog.
+#include <QString>
+
 #include "platform/platform.h"
 
 namespace platform {
 
 class RealPlatform final : public Platform {
 public:
-    QString applicationPath() override;
-    QString currentDirectory() override;
-    Failure changeDirectory(const QString& folder) override;
-    StartResult shell(const QString& commandLine) override;
+    std::string applicationPath() override;
+    std::string currentDirectory() override;
+    Failure changeDirectory(const std::string& folder) override;
+    StartResult shell(const std::string& commandLine) override;
     void appActivate(std::int64_t taskId) override;
-    void winExec(const QString& commandLine, int showState) override;
+    void winExec(const std::string& commandLine, int showState) override;
     OpenDialogResult showOpen(const OpenDialogRequest& request) override;
-    void showMessage(QWidget* parent, const QString& text) override;
-    void reportFatal(const QString& text) override;
+    void showMessage(const std::string& text) override;
+    void reportFatal(const std::string& text) override;
     void endProgram(int status) override;
 };
 

@@ -1,0 +1,157 @@
+#include "qt/menuwindow.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
+
+#include "core/menu.h"
+#include "qt/colours.h"
+#include "qt/pictures.h"
+#include "qt/widgets.h"
+
+// The pictures are compiled into this static library; make sure they are registered.
+static void initResources() { Q_INIT_RESOURCE(menu); }
+
+namespace qt {
+namespace {
+
+using core::Control;
+
+QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+}  // namespace
+
+MenuWindow::MenuWindow(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      // The classic look the layout was drawn for, with two-pixel sunken borders.
+      style_(QStyleFactory::create(QStringLiteral("Windows"))) {
+    initResources();
+    setObjectName(QStringLiteral("TheMenu"));
+    setStyle(style_.get());
+    setWindowTitle(QString::fromUtf8(core::PlaceholderCaption));
+    setWindowIcon(QIcon(QPixmap::fromImage(readIcon(QStringLiteral(":/discmenu/discmenu.ico")))));
+    setFixedSize(core::twipsToPixels(core::ClientWidth), core::twipsToPixels(core::ClientHeight));
+    setAutoFillBackground(true);
+
+    controls_ = buildLayout(this, style_.get());
+    const auto as = [this]<typename T>(Control c, T*& member) { member = static_cast<T*>(control(c)); };
+    as(Control::InstallPanel, installPanel);
+    as(Control::ButtonPanel, buttonPanel);
+    as(Control::ListPanel, listPanel);
+    as(Control::SizePanel, sizePanel);
+    as(Control::DescriptionPanel, descriptionPanel);
+    as(Control::ListHeading, listHeading);
+    as(Control::SizeHeading, sizeHeading);
+    as(Control::DescriptionHeading, descriptionHeading);
+    as(Control::DateLine, dateLine);
+    as(Control::PublisherLine, publisherLine);
+    as(Control::CountLine, countLine);
+    as(Control::DoubleClickHint, doubleClickHint);
+    as(Control::BrowseButton, browseButton);
+    as(Control::ReadmeButton, readmeButton);
+    as(Control::LicenseButton, licenseButton);
+    as(Control::ExitButton, exitButton);
+    as(Control::InstallButton, installButton);
+    as(Control::ProgramList, programList);
+    as(Control::SizeBox, sizeBox);
+    as(Control::DescriptionBox, descriptionBox);
+    as(Control::Picture, picture);
+
+    picture->setPixmap(QPixmap::fromImage(readBitmap(QStringLiteral(":/discmenu/picture.bmp"))));
+    readmeButton->setEnabled(false);
+    licenseButton->setEnabled(false);
+
+    // Names a screen reader speaks: the headings for the boxes they head.
+    programList->setAccessibleName(listHeading->text());
+    sizeBox->setAccessibleName(sizeHeading->text());
+    descriptionBox->setAccessibleName(descriptionHeading->text());
+    picture->setAccessibleName(windowTitle());
+
+    picture->setFocus();
+}
+
+MenuWindow::~MenuWindow() = default;
+
+void MenuWindow::connectTo(core::Menu& menu) {
+    // The highlight changes by mouse and by keyboard; the logic's own highlight is not an event.
+    connect(programList, &QListWidget::currentRowChanged, this, [this, &menu](int) {
+        if (!selecting_) menu.highlightChanged();
+    });
+    // A double click highlights the item under the pointer first, as its first click would: when
+    // the highlight moved by keyboard between the two clicks, the view would not move it back.
+    connect(programList, &QListWidget::itemDoubleClicked, this, [this, &menu](QListWidgetItem* item) {
+        if (item) programList->setCurrentItem(item);
+        menu.doubleClicked();
+    });
+    for (Control button : {Control::BrowseButton, Control::ReadmeButton, Control::LicenseButton,
+                           Control::ExitButton, Control::InstallButton}) {
+        connect(static_cast<QPushButton*>(control(button)), &QPushButton::clicked, this,
+                [&menu, button] { menu.clicked(button); });
+    }
+}
+
+void MenuWindow::setCaption(const std::string& text) {
+    // Qt reads "[*]" in a title as a placeholder; doubling it shows it as written.
+    QString caption = fromUtf8(text);
+    picture->setAccessibleName(caption);
+    setWindowTitle(caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
+}
+
+void MenuWindow::setText(Control c, const std::string& text) {
+    QWidget* widget = control(c);
+    if (auto* label = qobject_cast<QLabel*>(widget)) {
+        label->setText(fromUtf8(text));
+        if (!label->wordWrap()) widenToFit(label);
+    } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
+        line->setText(fromUtf8(text));
+    } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
+        box->setPlainText(fromUtf8(text));
+    }
+}
+
+std::string MenuWindow::text(Control c) const {
+    QWidget* widget = control(c);
+    if (auto* label = qobject_cast<QLabel*>(widget)) return label->text().toStdString();
+    if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text().toStdString();
+    if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) return box->toPlainText().toStdString();
+    return {};
+}
+
+void MenuWindow::setVisible(Control c, bool visible) { control(c)->setVisible(visible); }
+
+void MenuWindow::setEnabled(Control c, bool enabled) { control(c)->setEnabled(enabled); }
+
+void MenuWindow::setColour(Control c, core::ColourRole role, core::Colour colour) {
+    QWidget* widget = control(c);
+    // Labels and the window paint their background and text; the list and the boxes their base.
+    const bool boxed = c == Control::ProgramList || c == Control::SizeBox || c == Control::DescriptionBox;
+    const QPalette::ColorRole paletteRole = role == core::ColourRole::Background
+                                                ? (boxed ? QPalette::Base : QPalette::Window)
+                                                : (boxed ? QPalette::Text : QPalette::WindowText);
+    applyColour(widget, paletteRole, colour);
+}
+
+void MenuWindow::addListItem(const std::string& text) { programList->addItem(fromUtf8(text)); }
+
+void MenuWindow::selectListItem(int index) {
+    selecting_ = true;
+    programList->setCurrentRow(index);
+    selecting_ = false;
+}
+
+int MenuWindow::selectedListItem() const { return programList->currentRow(); }
+
+std::string MenuWindow::listItem(int index) const {
+    const QListWidgetItem* item = programList->item(index);
+    return item ? item->text().toStdString() : std::string();
+}
+
+void MenuWindow::close() { hide(); }
+
+}  // namespace qt
