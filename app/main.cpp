@@ -2,11 +2,13 @@
 // from the current directory (or from its own folder, or the one above) and shows the menu.
 #include <QApplication>
 
+#include "app/display.h"
 #include "core/menu.h"
 #include "platform/posix/realplatform.h"
 #include "qt/menuwindow.h"
 
 int main(int argc, char* argv[]) {
+    if (app::reportMissingDisplay(argc, argv)) return 1;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("discmenu"));
 

@@ -104,6 +104,10 @@ std::int64_t Reader::numberIn(const Field& field, const std::string& name, std::
 }
 
 Module1 Reader::read() {
+    // A file that cannot be decoded as a whole is not read at all: its broken character may stand
+    // anywhere, in a name as well as in the end marker.
+    if (const auto& problem = in_.decodeProblem())
+        fail(Error::Kind::BrokenText, problem->line, problem->what);
     if (!in_.next()) {
         fail(Error::Kind::UnexpectedEnd, in_.line(),
              "the file holds no fields; a catalogue begins with two fields of free text, then the "

@@ -64,6 +64,7 @@ struct Error {
         UnexpectedEnd,     // the file ends while a field is still expected
         TooManyEntries,    // a 202nd entry
         NumberOutOfRange,  // a number that does not fit its field
+        BrokenText,        // a UTF-16 file with a broken character (unpaired surrogate, odd byte count)
     };
     Kind kind;
     std::string file;  // as named to the user, e.g. "contents.inf"

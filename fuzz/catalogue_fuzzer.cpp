@@ -109,11 +109,52 @@ std::string asciiOnly(std::string_view s) {
     return out;
 }
 
+bool isUtf16(std::string_view bytes) {
+    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
+
+// The UTF-16 code units of valid UTF-8 text, behind a byte-order mark: the inverse of decoding.
+std::string toUtf16(std::string_view utf8, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    const auto unit = [&](std::uint32_t u) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += bigEndian ? high : low;
+        out += bigEndian ? low : high;
+    };
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto b = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = b < 0x80 ? 1 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : 4;
+        std::uint32_t code = length == 1 ? b : b & (0x3Fu >> (length - 1));
+        for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (utf8[i + k] & 0x3F);
+        i += length;
+        if (code >= 0x10000) {
+            unit(0xD800 + ((code - 0x10000) >> 10));
+            unit(0xDC00 + (code & 0x3FF));
+        } else {
+            unit(code);
+        }
+    }
+    return out;
+}
+
 // decodeCatalogueText: always UTF-8, UTF-8 input unchanged, every ASCII byte kept in place, and
-// decoding its own output changes nothing.
+// decoding its own output changes nothing. UTF-16 decodes to the text that encodes back to the same
+// bytes, unless a broken character is reported on a line the text has.
 std::string checkDecode(std::string_view bytes) {
+    const platform::DecodedText full = platform::decodeCatalogue(bytes);
     const std::string decoded = platform::decodeCatalogueText(bytes);
+    CHECK(full.text == decoded);
     CHECK(validUtf8(decoded));
+    if (isUtf16(bytes)) {
+        if (full.problem) {
+            CHECK(full.problem->line >= 1 && full.problem->line <= lastLine(decoded));
+            CHECK(full.problem->what.starts_with("the file is UTF-16 "));
+        } else {
+            CHECK(toUtf16(decoded, bytes[0] == '\xFE') == bytes);
+        }
+        return decoded;
+    }
+    CHECK(!full.problem);
     std::string_view body = bytes;
     if (body.starts_with(Bom)) body.remove_prefix(Bom.size());
     if (validUtf8(body)) CHECK(decoded == body);
@@ -274,7 +315,7 @@ void checkError(const catalogue::Error& e, int last) {
     using Kind = catalogue::Error::Kind;
     // Reading bytes cannot fail to find or open a file.
     CHECK(e.kind == Kind::UnexpectedEnd || e.kind == Kind::TooManyEntries ||
-          e.kind == Kind::NumberOutOfRange);
+          e.kind == Kind::NumberOutOfRange || e.kind == Kind::BrokenText);
     CHECK(e.file == FileName);
     CHECK(e.line >= 1 && e.line <= last);
     CHECK(!e.what.empty() && validUtf8(e.what));
@@ -340,6 +381,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checkParseNumber(bytes);
     const std::vector<platform::Field> fields = checkFields(bytes, decoded);
     const catalogue::Result result = checkCatalogue(bytes, decoded);
+
+    // UTF-16 reads as the UTF-8 it decodes to, or fails at its broken character. The variants
+    // below edit bytes, which would split its code units.
+    if (isUtf16(bytes)) {
+        const platform::DecodedText utf16 = platform::decodeCatalogue(bytes);
+        if (utf16.problem) {
+            const auto* error = std::get_if<catalogue::Error>(&result);
+            CHECK(error && error->kind == catalogue::Error::Kind::BrokenText &&
+                  error->line == utf16.problem->line);
+        } else if (!decoded.starts_with(Bom)) {
+            checkSameResult(result, checkCatalogue(decoded, decoded), true);
+        }
+        return 0;
+    }
 
     // The same file with its line ends written as CR LF, and as CR alone. Only ASCII bytes change,
     // so the encoding that decoding picks stays the same.

@@ -1,7 +1,9 @@
 #include "platform/fieldinput.h"
 
 #include <array>
+#include <cstdio>
 #include <limits>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -53,8 +55,13 @@ void appendUtf8(std::string& out, char32_t c) {
     } else if (c < 0x800) {
         out += static_cast<char>(0xC0 | (c >> 6));
         out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
+    } else if (c < 0x10000) {
         out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
         out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
@@ -96,6 +103,64 @@ std::string repairUtf8(std::string_view s) {
     return out;
 }
 
+std::string hex4(char16_t unit) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", static_cast<unsigned>(unit));
+    return text;
+}
+
+bool isHighSurrogate(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
+bool isLowSurrogate(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+
+// UTF-16 text after its byte-order mark. Lines are counted as the field input counts them (CR LF
+// is one line end), so a broken character is reported on the line an editor shows it on; it reads
+// as U+FFFD and decoding goes on, so the text keeps every line.
+DecodedText fromUtf16(std::string_view bytes, bool bigEndian) {
+    const std::string encoding = bigEndian ? "the file is UTF-16 big endian (byte-order mark FE FF), but "
+                                           : "the file is UTF-16 little endian (byte-order mark FF FE), but ";
+    const auto unitAt = [&](std::size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    };
+
+    DecodedText out;
+    out.text.reserve(bytes.size() / 2 + bytes.size() / 8);
+    int line = 1;
+    const auto broken = [&](std::string what) {
+        if (!out.problem) out.problem = DecodeProblem{line, encoding + std::move(what)};
+        appendUtf8(out.text, 0xFFFD);
+    };
+
+    char16_t previous = 0;
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2) {
+        const char16_t unit = unitAt(i);
+        if (isHighSurrogate(unit)) {
+            if (i + 3 < bytes.size() && isLowSurrogate(unitAt(i + 2))) {
+                appendUtf8(out.text, 0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00));
+                i += 2;
+            } else {
+                broken("holds a broken character here: the high surrogate " + hex4(unit) +
+                       " is not followed by a low surrogate (DC00 to DFFF)");
+            }
+        } else if (isLowSurrogate(unit)) {
+            broken("holds a broken character here: the low surrogate " + hex4(unit) +
+                   " does not follow a high surrogate (D800 to DBFF)");
+        } else {
+            appendUtf8(out.text, unit);
+            if (unit == '\r' || (unit == '\n' && previous != '\r')) ++line;
+        }
+        previous = unit;
+    }
+    if (i < bytes.size()) {
+        broken(
+            "its text breaks off here in the middle of a character: the file holds an odd number of "
+            "bytes, where UTF-16 has two bytes to each character");
+    }
+    return out;
+}
+
 int digitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -105,17 +170,28 @@ int digitValue(char c) {
 
 }  // namespace
 
-std::string decodeCatalogueText(std::string_view bytes) {
-    constexpr std::string_view bom = "\xEF\xBB\xBF";
-    if (bytes.starts_with(bom)) {
+DecodedText decodeCatalogue(std::string_view bytes) {
+    // Windows Notepad saves "Unicode" as UTF-16 little endian behind FF FE.
+    constexpr std::string_view utf16Le = "\xFF\xFE", utf16Be = "\xFE\xFF";
+    if (bytes.starts_with(utf16Le)) return fromUtf16(bytes.substr(utf16Le.size()), false);
+    if (bytes.starts_with(utf16Be)) return fromUtf16(bytes.substr(utf16Be.size()), true);
+
+    constexpr std::string_view utf8 = "\xEF\xBB\xBF";
+    if (bytes.starts_with(utf8)) {
         // The mark declares UTF-8; damaged sequences become U+FFFD rather than switching encodings.
-        bytes.remove_prefix(bom.size());
-        return isValidUtf8(bytes) ? std::string(bytes) : repairUtf8(bytes);
+        bytes.remove_prefix(utf8.size());
+        return {isValidUtf8(bytes) ? std::string(bytes) : repairUtf8(bytes), std::nullopt};
     }
-    return isValidUtf8(bytes) ? std::string(bytes) : fromWindows1252(bytes);
+    return {isValidUtf8(bytes) ? std::string(bytes) : fromWindows1252(bytes), std::nullopt};
 }
 
-FieldInput::FieldInput(std::string_view bytes) : decoded_(decodeCatalogueText(bytes)) {}
+std::string decodeCatalogueText(std::string_view bytes) { return decodeCatalogue(bytes).text; }
+
+FieldInput::FieldInput(std::string_view bytes) {
+    DecodedText decoded = decodeCatalogue(bytes);
+    decoded_ = std::move(decoded.text);
+    problem_ = std::move(decoded.problem);
+}
 
 std::optional<Field> FieldInput::next() {
     const std::size_t size = decoded_.size();

@@ -11,8 +11,9 @@
 //   blanks. A double quote inside an unquoted field is an ordinary character.
 // - A field that begins with a double quote runs to the next double quote; the quotes are dropped,
 //   and whatever stands between the closing quote and the next comma or line end is skipped.
-// - The text is decoded to UTF-8: input that starts with a UTF-8 byte-order mark or is valid UTF-8
-//   is taken as UTF-8, anything else as Windows-1252.
+// - The text is decoded to UTF-8: input that starts with a UTF-16 byte-order mark (FF FE little
+//   endian, FE FF big endian) is taken as UTF-16; input that starts with a UTF-8 byte-order mark
+//   or is valid UTF-8 is taken as UTF-8; anything else as Windows-1252.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -27,10 +28,20 @@ struct Field {
     bool quoted = false;
 };
 
+// A character that cannot be decoded: only UTF-16 text can hold one (an unpaired surrogate, or a
+// last character cut off by an odd number of bytes); other text always decodes.
+struct DecodeProblem {
+    int line = 0;      // the line (1-based) on which the broken character stands
+    std::string what;  // what is wrong and what was expected, e.g. "the file is UTF-16 ... "
+};
+
 class FieldInput {
 public:
     // `bytes` must outlive the reader.
     explicit FieldInput(std::string_view bytes);
+
+    // The first character of the input that could not be decoded (it reads as U+FFFD), if any.
+    const std::optional<DecodeProblem>& decodeProblem() const { return problem_; }
 
     // The next field, or nothing when the input is exhausted (no field begins before the end).
     std::optional<Field> next();
@@ -44,12 +55,21 @@ public:
 
 private:
     std::string decoded_;
+    std::optional<DecodeProblem> problem_;
     std::size_t pos_ = 0;
     int line_ = 1;
     bool afterComma_ = false;  // the last field ended at a comma
 };
 
-// Decodes catalogue bytes to UTF-8 (see the rules above); the byte-order mark is dropped.
+// Catalogue bytes decoded to UTF-8 (see the rules above); the byte-order mark is dropped and a
+// broken character becomes U+FFFD.
+struct DecodedText {
+    std::string text;
+    std::optional<DecodeProblem> problem;  // the first broken character
+};
+DecodedText decodeCatalogue(std::string_view bytes);
+
+// The text alone of decodeCatalogue.
 std::string decodeCatalogueText(std::string_view bytes);
 
 // A number read from a numeric field.

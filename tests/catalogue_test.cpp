@@ -9,6 +9,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <variant>
 #include <vector>
@@ -59,6 +60,42 @@ std::string join(const Lines& lines, const char* eol = "\n") {
     return text;
 }
 
+// How a publisher's editor saved the catalogue: UTF-8, or UTF-16 behind its byte-order mark.
+enum class Encoding { Utf8, Utf16Le, Utf16Be };
+constexpr Encoding Encodings[] = {Encoding::Utf8, Encoding::Utf16Le, Encoding::Utf16Be};
+
+std::u16string utf16Units(std::string_view utf8) {
+    std::u16string units;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const int length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (int k = 1; k < length; ++k) c = c << 6 | (utf8[i + k] & 0x3F);
+        i += length;
+        if (c >= 0x10000) {
+            units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            units += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            units += static_cast<char16_t>(c);
+        }
+    }
+    return units;
+}
+
+std::string utf16Bytes(const std::u16string& units, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t u : units) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+std::string saved(const std::string& text, Encoding encoding) {
+    if (encoding == Encoding::Utf8) return text;
+    return utf16Bytes(utf16Units(text), encoding == Encoding::Utf16Be);
+}
+
 Module1 load(const std::string& text) {
     auto result = catalogue::readCatalogue(text);
     if (auto* error = std::get_if<Error>(&result)) ADD_FAILURE() << error->message();
@@ -101,14 +138,16 @@ TEST(Catalogue, ReadsTheSameWhetherOneOrSeveralFieldsPerLine) {
          7},
     };
     for (const auto& [text, endMarkerLine] : cases) {
-        const Module1 m = load(text);
-        EXPECT_EQ(m.Title, "Sample Software Collection");
-        EXPECT_EQ(m.ProgramCount, 3);
-        EXPECT_EQ(m.ProgramName[1] + m.ProgramName[2] + m.ProgramName[3], "SameSameCard Game");
-        EXPECT_EQ(m.ProgramSize[3], 800);
-        EXPECT_EQ(m.ProgramDescription[3], "Cards, solitaire");
-        EXPECT_EQ(m.ColourTable[1], 16711680);
-        EXPECT_EQ(m.EndMarkerLine, endMarkerLine);
+        for (const Encoding encoding : Encodings) {
+            const Module1 m = load(saved(text, encoding));
+            EXPECT_EQ(m.Title, "Sample Software Collection");
+            EXPECT_EQ(m.ProgramCount, 3);
+            EXPECT_EQ(m.ProgramName[1] + m.ProgramName[2] + m.ProgramName[3], "SameSameCard Game");
+            EXPECT_EQ(m.ProgramSize[3], 800);
+            EXPECT_EQ(m.ProgramDescription[3], "Cards, solitaire");
+            EXPECT_EQ(m.ColourTable[1], 16711680);
+            EXPECT_EQ(m.EndMarkerLine, endMarkerLine);
+        }
     }
 }
 
@@ -160,9 +199,58 @@ TEST(Catalogue, ReportsWhereATruncatedFileEnds) {
     };
     for (const auto& [kept, what] : cases) {
         for (const char* eol : {"\n", "\r\n"}) {
-            EXPECT_EQ(
-                failure(join(Lines(full.begin(), full.begin() + kept), eol), Error::Kind::UnexpectedEnd),
-                "contents.inf, line " + std::to_string(std::max(kept, 1)) + ": " + what);
+            for (const Encoding encoding : Encodings) {
+                EXPECT_EQ(failure(saved(join(Lines(full.begin(), full.begin() + kept), eol), encoding),
+                                  Error::Kind::UnexpectedEnd),
+                          "contents.inf, line " + std::to_string(std::max(kept, 1)) + ": " + what);
+            }
+        }
+    }
+}
+
+TEST(Catalogue, RefusesBrokenUtf16) {
+    // The catalogue as UTF-16 code units with a change at `line` (an existing line, or one past
+    // the end), from one field per line.
+    struct Case {
+        int line;
+        std::u16string units;  // put at the start of the line
+        bool oddByte;          // a byte left over at the end of the file
+        const char* what;
+    };
+    const Case cases[] = {
+        {25,
+         {0xD83D},
+         false,
+         "holds a broken character here: the high surrogate D83D is not followed by a low "
+         "surrogate (DC00 to DFFF)"},
+        {3,
+         {0xDE00},
+         false,
+         "holds a broken character here: the low surrogate DE00 does not follow a high "
+         "surrogate (D800 to DBFF)"},
+        {27,
+         {},
+         true,
+         "its text breaks off here in the middle of a character: the file holds an odd number of "
+         "bytes, where UTF-16 has two bytes to each character"},
+    };
+    for (const Case& c : cases) {
+        for (const bool bigEndian : {false, true}) {
+            // A size out of range on line 22 too: the broken text is named first, wherever it stands.
+            Lines lines = header() + entry("One", "<<");
+            lines[21] = "99999999999";
+            std::u16string units;
+            for (int line = 1; line <= int(lines.size()); ++line) {
+                if (line == c.line) units += c.units;
+                units += utf16Units(lines[line - 1] + "\r\n");
+            }
+            std::string bytes = utf16Bytes(units, bigEndian);
+            if (c.oddByte) bytes += 'x';
+            EXPECT_EQ(failure(bytes, Error::Kind::BrokenText),
+                      "contents.inf, line " + std::to_string(c.line) + ": the file is UTF-16 " +
+                          (bigEndian ? "big endian (byte-order mark FE FF)"
+                                     : "little endian (byte-order mark FF FE)") +
+                          ", but " + c.what);
         }
     }
 }
@@ -255,6 +343,13 @@ TEST(Catalogue, LoadsAFileFromAFolder) {
     auto result = catalogue::loadCatalogue(file);
     ASSERT_TRUE(std::holds_alternative<Module1>(result)) << std::get<Error>(result).message();
     EXPECT_EQ(std::get<Module1>(result).Title, "Caf\xC3\xA9");
+
+    // Saved by Notepad as "Unicode": UTF-16 little endian.
+    lines[2] = "Caf\xC3\xA9 \xF0\x9F\x92\xBF";
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << saved(join(lines, "\r\n"), Encoding::Utf16Le);
+    result = catalogue::loadCatalogue(file);
+    ASSERT_TRUE(std::holds_alternative<Module1>(result)) << std::get<Error>(result).message();
+    EXPECT_EQ(std::get<Module1>(result).Title, lines[2]);
     std::filesystem::remove_all(dir);
 }
 

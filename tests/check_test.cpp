@@ -11,6 +11,7 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <QThread>
 #include <cctype>
@@ -45,6 +46,9 @@ struct Medium {
     std::function<void(QStringList&)> editLines;
     std::map<QString, File> files;  // relative path; a path ending in "/" is a folder
     bool writeCatalogue = true;
+    // The catalogue's encoding; other than UTF-8 it is written with a byte-order mark and CR LF, as
+    // Windows Notepad saves "Unicode".
+    QStringConverter::Encoding encoding = QStringConverter::Utf8;
 
     // Two entries whose folders and set-up scripts exist, both documents present and enabled.
     static Medium clean() {
@@ -82,6 +86,13 @@ struct Medium {
         if (!writeCatalogue) return;
         QStringList lines = catalogue.lines();
         if (editLines) editLines(lines);
+        if (encoding != QStringConverter::Utf8) {
+            QFile f(QDir(dir).filePath(QStringLiteral("contents.inf")));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            QStringEncoder encode(encoding, QStringConverter::Flag::WriteBom);
+            f.write(encode(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")));
+            return;
+        }
         ASSERT_FALSE(testcatalogue::writeCatalogue(dir, lines).isEmpty());
     }
 };
@@ -335,6 +346,16 @@ const std::vector<Case>& cases() {
              m.editLines = [](QStringList& lines) { lines << QString() << QStringLiteral("stray"); };
          },
          {{W, entryLine(3) + 1, "text after the end marker \"<<\" on line 32 is never read"}},
+         1},
+
+        // Saved as UTF-16: read as the same text, on the same lines.
+        {"UTF-16 little endian",
+         [](Medium& m) {
+             m.encoding = QStringConverter::Utf16LE;
+             m.catalogue.title = QStringLiteral("Caf\u00E9 \U0001F4BF");
+             m.catalogue.entries[1].size = QStringLiteral("-");
+         },
+         {{W, entryLine(2) + 1, "size of entry 2 (\"-\") holds no number"}},
          1},
 
         // What stops the menu from starting.

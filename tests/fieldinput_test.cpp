@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <utility>
 
@@ -72,6 +73,54 @@ TEST(FieldInput, DecodesUtf8OrWindows1252) {
     FieldInput in("caf\xE9, \x93q\x94\n");
     EXPECT_EQ(in.next()->text, "caf\xC3\xA9");
     EXPECT_EQ(in.next()->text, "\xE2\x80\x9Cq\xE2\x80\x9D");
+}
+
+// UTF-16 behind its byte-order mark, built from code units so that the test does not share the
+// decoder's arithmetic.
+std::string utf16(std::initializer_list<char16_t> units, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char16_t u : units) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+TEST(FieldInput, DecodesUtf16ByItsByteOrderMark) {
+    struct Case {
+        std::initializer_list<char16_t> units;
+        std::string text;
+        int problemLine;  // 0: none
+        const char* problem;
+    };
+    const Case cases[] = {
+        {{u'c', u'a', u'f', 0xE9, u',', 0x20AC}, "caf\xC3\xA9,\xE2\x82\xAC", 0, ""},
+        {{0xD83D, 0xDCBF, u'\r', u'\n', 0xFEFF}, "\xF0\x9F\x92\xBF\r\n\xEF\xBB\xBF", 0, ""},  // pair, mark
+        {{u'\r', u'\n', u'\r', u'\r', u'\n', 0xD800, u'x'},
+         "\r\n\r\r\n\xEF\xBF\xBDx",
+         4,
+         "holds a broken character here: the high surrogate D800 is not followed by a low surrogate"},
+        {{u'a', 0xDBFF}, "a\xEF\xBF\xBD", 1, "the high surrogate DBFF is not followed"},  // at the end
+        {{u'\n', 0xDC00, 0xD800, u'\n'},
+         "\n\xEF\xBF\xBD\xEF\xBF\xBD\n",
+         2,
+         "the low surrogate DC00 does not follow a high surrogate"},  // the first problem is named
+        {{u'\r', 0xDFFF, u'\n', 0xD83D, 0xDCBF}, "\r\xEF\xBF\xBD\n\xF0\x9F\x92\xBF", 2, "DFFF"},
+    };
+    for (const bool bigEndian : {false, true}) {
+        for (const Case& c : cases) {
+            const platform::DecodedText decoded = platform::decodeCatalogue(utf16(c.units, bigEndian));
+            EXPECT_EQ(decoded.text, c.text);
+            ASSERT_EQ(decoded.problem.has_value(), c.problemLine != 0) << c.text;
+            if (!decoded.problem) continue;
+            EXPECT_EQ(decoded.problem->line, c.problemLine) << c.text;
+            EXPECT_TRUE(decoded.problem->what.starts_with(
+                bigEndian ? "the file is UTF-16 big endian (byte-order mark FE FF), but "
+                          : "the file is UTF-16 little endian (byte-order mark FF FE), but "))
+                << decoded.problem->what;
+            EXPECT_NE(decoded.problem->what.find(c.problem), std::string::npos) << decoded.problem->what;
+        }
+    }
 }
 
 TEST(ParseNumber, ReadsNotations) {
