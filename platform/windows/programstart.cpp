@@ -18,6 +18,9 @@ constexpr std::wstring_view Blanks = L" \t";
 // older Windows never returns it.
 constexpr DWORD ElevationRequired = 740;
 
+constexpr char ScriptWithoutCounterpart[] =
+    "a shell script cannot start on Windows, and no .exe, .bat or .cmd of its name is beside it";
+
 // Fills a buffer from an API that returns the length it needs (with the NUL) when the buffer is
 // too small, and the length it wrote (without the NUL) otherwise.
 template <typename Call>
@@ -211,10 +214,7 @@ ResolvedCommand resolveCommand(std::wstring_view commandLine, const SearchPlaces
         const std::wstring found = findIn(foldersFor(stem, places, false), stem, true, Counterparts);
         if (!found.empty()) return {found, word.rest, {}};
     }
-    if (script)
-        return {{},
-                {},
-                "a shell script cannot start on Windows, and no .exe, .bat or .cmd of its name is beside it"};
+    if (script) return {{}, {}, ScriptWithoutCounterpart};
     return {{}, {}, "no such file"};
 }
 

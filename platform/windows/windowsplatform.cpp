@@ -127,7 +127,8 @@ void WindowsPlatform::reportFatal(const std::string& text) {
 
 void WindowsPlatform::endProgram(int status) { PostQuitMessage(status); }
 
-HWND WindowsPlatform::owner() const { return owner_ ? owner_ : GetActiveWindow(); }
+// A message box or dialog with an owner that is gone would not show at all.
+HWND WindowsPlatform::owner() const { return owner_ && IsWindow(owner_) ? owner_ : GetActiveWindow(); }
 
 void WindowsPlatform::messageBox(const std::string& text, UINT icon) {
     const HWND window = owner();
