@@ -18,6 +18,9 @@ constexpr std::wstring_view Blanks = L" \t";
 // older Windows never returns it.
 constexpr DWORD ElevationRequired = 740;
 
+constexpr char ScriptWithoutCounterpart[] =
+    "a shell script cannot start on Windows, and no .exe, .bat or .cmd of its name is beside it";
+
 // Fills a buffer from an API that returns the length it needs (with the NUL) when the buffer is
 // too small, and the length it wrote (without the NUL) otherwise.
 template <typename Call>
@@ -112,6 +115,26 @@ StartResult startElevated(const ResolvedCommand& command, const SearchPlaces& pl
     return {id, std::nullopt};
 }
 
+bool sameLetters(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    }
+    return true;
+}
+
+// The document a viewer command line names: its arguments without surrounding blanks and quotes.
+std::wstring documentOf(std::wstring_view rest) {
+    const std::size_t first = rest.find_first_not_of(Blanks);
+    if (first == std::wstring_view::npos) return {};
+    const std::size_t last = rest.find_last_not_of(Blanks);
+    std::wstring_view document = rest.substr(first, last - first + 1);
+    if (document.size() >= 2 && document.front() == L'"' && document.back() == L'"') {
+        document = document.substr(1, document.size() - 2);
+    }
+    return std::wstring(document);
+}
+
 }  // namespace
 
 std::vector<ProgramWord> programWords(std::wstring_view commandLine) {
@@ -191,10 +214,7 @@ ResolvedCommand resolveCommand(std::wstring_view commandLine, const SearchPlaces
         const std::wstring found = findIn(foldersFor(stem, places, false), stem, true, Counterparts);
         if (!found.empty()) return {found, word.rest, {}};
     }
-    if (script)
-        return {{},
-                {},
-                "a shell script cannot start on Windows, and no .exe, .bat or .cmd of its name is beside it"};
+    if (script) return {{}, {}, ScriptWithoutCounterpart};
     return {{}, {}, "no such file"};
 }
 
@@ -230,6 +250,48 @@ StartResult startCommand(const ResolvedCommand& command, const SearchPlaces& pla
         CloseHandle(info.hProcess);
     }
     return {static_cast<std::int64_t>(info.dwProcessId), std::nullopt};
+}
+
+ViewerStart viewerCommand(std::wstring_view commandLine, const SearchPlaces& places) {
+    ViewerStart viewer;
+    const std::vector<ProgramWord> words = programWords(commandLine);
+    if (words.empty()) {
+        viewer.message = "Cannot start the text viewer: its command line is empty.";
+        return viewer;
+    }
+    viewer.program = narrow(words.front().program);
+    viewer.command = resolveCommand(commandLine, places);
+
+    const std::wstring& program = words.front().program;
+    const std::size_t slash = program.find_last_of(L"\\/:");
+    const std::wstring_view name =
+        std::wstring_view(program).substr(slash == std::wstring::npos ? 0 : slash + 1);
+    if (sameLetters(name, L"notepad.exe") || sameLetters(name, L"notepad")) {
+        // Notepad offers to create a document that is not there; the menu writes nothing, so a
+        // missing document is reported here instead.
+        const std::wstring& rest = viewer.command.program.empty() ? words.front().rest : viewer.command.rest;
+        const std::wstring document = withBackslashes(documentOf(rest));
+        if (!document.empty() &&
+            !isFile(isAbsolute(document) ? document : joinPath(places.currentDir, document))) {
+            viewer.message = "Cannot open \"" + narrow(documentOf(rest)) + "\": the file does not exist in " +
+                             narrow(places.currentDir) + ".";
+            return viewer;
+        }
+        // Windows may live elsewhere than C:\Windows: then its own Notepad opens the document.
+        if (viewer.command.program.empty()) {
+            for (const std::wstring& folder : {windowsDirectory(), systemDirectory()}) {
+                const std::wstring notepad = joinPath(folder, L"notepad.exe");
+                if (isFile(notepad)) {
+                    viewer.command = {notepad, words.front().rest, {}};
+                    break;
+                }
+            }
+        }
+    }
+    if (viewer.command.program.empty()) {
+        viewer.message = "Cannot start \"" + viewer.program + "\": " + viewer.command.failure + ".";
+    }
+    return viewer;
 }
 
 std::wstring withBackslashes(std::wstring path) {

@@ -63,6 +63,17 @@ ResolvedCommand resolveCommand(std::wstring_view commandLine, const SearchPlaces
 StartResult startCommand(const ResolvedCommand& command, const SearchPlaces& places, int showState,
                          HANDLE* process = nullptr);
 
+// What a document viewer command line (e.g. "C:\Windows\Notepad.exe readme.txt") starts, or the
+// message that tells the user why nothing starts. Where Notepad is named but is not at that place
+// (Windows lives elsewhere), the Notepad of this Windows opens the document. Notepad's document
+// must exist: Notepad would offer to create it.
+struct ViewerStart {
+    ResolvedCommand command;
+    std::string program;  // the viewer as the command line names it, for messages
+    std::string message;  // empty when `command` is to be started
+};
+ViewerStart viewerCommand(std::wstring_view commandLine, const SearchPlaces& places);
+
 // File system helpers, wide paths; "/" is taken as "\".
 std::wstring withBackslashes(std::wstring path);
 std::wstring joinPath(const std::wstring& folder, const std::wstring& name);

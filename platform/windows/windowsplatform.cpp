@@ -2,7 +2,6 @@
 
 #include <commdlg.h>
 
-#include <cwctype>
 #include <vector>
 
 #include "platform/windows/programstart.h"
@@ -17,31 +16,6 @@ namespace {
 
 // The caption of message boxes when there is no menu window (a failed start-up).
 constexpr wchar_t ProgramName[] = L"discmenu";
-
-bool sameLetters(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    }
-    return true;
-}
-
-std::wstring_view fileNameOf(std::wstring_view path) {
-    const std::size_t slash = path.find_last_of(L"\\/:");
-    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
-}
-
-// The document a viewer command line names: its arguments without surrounding blanks and quotes.
-std::wstring documentOf(std::wstring_view rest) {
-    const std::size_t first = rest.find_first_not_of(L" \t");
-    if (first == std::wstring_view::npos) return {};
-    const std::size_t last = rest.find_last_not_of(L" \t");
-    std::wstring_view document = rest.substr(first, last - first + 1);
-    if (document.size() >= 2 && document.front() == L'"' && document.back() == L'"') {
-        document = document.substr(1, document.size() - 2);
-    }
-    return std::wstring(document);
-}
 
 struct WindowSearch {
     DWORD processId = 0;
@@ -71,18 +45,12 @@ std::string WindowsPlatform::currentDirectory() { return narrow(win::currentDire
 Failure WindowsPlatform::changeDirectory(const std::string& folder) {
     // An empty folder names the current one, as on Linux.
     if (folder.empty()) return std::nullopt;
-    const std::wstring path = win::withBackslashes(widen(folder));
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME) {
-            return "no such folder";
-        }
-        return win::describeError(error);
+    if (SetCurrentDirectoryW(win::withBackslashes(widen(folder)).c_str())) return std::nullopt;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND || error == ERROR_INVALID_NAME) {
+        return "no such folder";
     }
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return "not a folder";
-    if (!SetCurrentDirectoryW(path.c_str())) return win::describeError(GetLastError());
-    return std::nullopt;
+    return win::describeError(error);  // "not a folder" for a file
 }
 
 StartResult WindowsPlatform::shell(const std::string& commandLine) {
@@ -102,41 +70,14 @@ void WindowsPlatform::appActivate(std::int64_t taskId) {
 }
 
 void WindowsPlatform::winExec(const std::string& commandLine, int showState) {
-    win::SearchPlaces places = win::SearchPlaces::ofThisProcess();
-    const std::wstring line = widen(commandLine);
-    const std::vector<win::ProgramWord> words = win::programWords(line);
-    if (words.empty()) return;
-    win::ResolvedCommand command = win::resolveCommand(line, places);
-
-    const std::wstring_view viewer = fileNameOf(words.front().program);
-    if (sameLetters(viewer, L"notepad.exe") || sameLetters(viewer, L"notepad")) {
-        // Notepad offers to create a document that is not there; the menu writes nothing, so a
-        // missing document is reported here instead.
-        const std::wstring document = documentOf(command.program.empty() ? words.front().rest : command.rest);
-        if (!document.empty()) {
-            const std::wstring path = win::withBackslashes(document);
-            const bool absolute = path.starts_with(L"\\") || (path.size() >= 2 && path[1] == L':');
-            if (!win::isFile(absolute ? path : win::joinPath(places.currentDir, path))) {
-                showMessage("Cannot open \"" + narrow(document) + "\": the file does not exist in " +
-                            narrow(places.currentDir) + ".");
-                return;
-            }
-        }
-        // Windows may live elsewhere than C:\Windows: then its own Notepad opens the document.
-        if (command.program.empty()) {
-            for (const std::wstring& folder : {win::windowsDirectory(), win::systemDirectory()}) {
-                const std::wstring notepad = win::joinPath(folder, L"notepad.exe");
-                if (win::isFile(notepad)) {
-                    command = {notepad, words.front().rest, {}};
-                    break;
-                }
-            }
-        }
+    const win::SearchPlaces places = win::SearchPlaces::ofThisProcess();
+    const win::ViewerStart viewer = win::viewerCommand(widen(commandLine), places);
+    if (!viewer.message.empty()) {
+        showMessage(viewer.message);
+        return;
     }
-    const StartResult started = win::startCommand(command, places, showState);
-    if (started.failure) {
-        showMessage("Cannot start \"" + narrow(words.front().program) + "\": " + *started.failure + ".");
-    }
+    const StartResult started = win::startCommand(viewer.command, places, showState);
+    if (started.failure) showMessage("Cannot start \"" + viewer.program + "\": " + *started.failure + ".");
 }
 
 OpenDialogResult WindowsPlatform::showOpen(const OpenDialogRequest& request) {
@@ -186,7 +127,8 @@ void WindowsPlatform::reportFatal(const std::string& text) {
 
 void WindowsPlatform::endProgram(int status) { PostQuitMessage(status); }
 
-HWND WindowsPlatform::owner() const { return owner_ ? owner_ : GetActiveWindow(); }
+// A message box or dialog with an owner that is gone would not show at all.
+HWND WindowsPlatform::owner() const { return owner_ && IsWindow(owner_) ? owner_ : GetActiveWindow(); }
 
 void WindowsPlatform::messageBox(const std::string& text, UINT icon) {
     const HWND window = owner();
