@@ -359,7 +359,7 @@ def step_bundle(p):
     for line in ("[autorun]", "open=discmenu.exe", "icon=discmenu.exe", f"label={TITLE}"):
         if line + "\r\n" not in inf:
             problems.append(f"autorun.inf lacks the line {line!r}: {inf!r}")
-    icon = p.source / "menu" / "resources" / "discmenu.ico"
+    icon = p.source / "resources" / "discmenu.ico"
     if (p.out / "discmenu.ico").read_bytes() != icon.read_bytes():
         problems.append("discmenu.ico on the medium is not the menu's icon")
     # The program autorun.inf starts: the Windows build, a 32-bit GUI program (PE, i386).
