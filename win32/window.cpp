@@ -26,7 +26,7 @@ constexpr DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZ
 // Child control identifiers: the control's role plus this.
 constexpr int FirstId = 100;
 
-// Labels at most this high (in twips) hold one line and widen to fit their text; taller ones
+// Labels lower than this (in twips) hold one line and widen to fit their text; taller ones
 // (the count line, the size heading) wrap within their box.
 constexpr int OneLineLabelHeight = 2 * 192;
 
