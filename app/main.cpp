@@ -1,22 +1,5 @@
 // discmenu: the start-up menu of a software medium. Takes no arguments: it reads "contents.inf"
 // from the current directory (or from its own folder) and shows the menu.
-#include <QApplication>
+#include "app/runmenu.h"
 
-#include "actions/actions.h"
-#include "menu/themenu.h"
-#include "platform/realplatform.h"
-
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("discmenu"));
-
-    platform::RealPlatform platform;
-    menu::TheMenu menu(platform);
-    if (const auto error = menu.Form_Load()) {
-        platform.reportFatal(QString::fromStdString(error->message()));
-        return 1;
-    }
-    actions::Actions handlers(menu, platform);
-    menu.show();
-    return QApplication::exec();
-}
+int main(int argc, char* argv[]) { return app::runMenu(argc, argv); }
