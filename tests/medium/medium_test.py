@@ -232,7 +232,11 @@ def step_refusals(p):
     with_bundle = base / "with-bundle"
     shutil.copytree(p.sample, with_bundle, symlinks=True)
     (with_bundle / "discmenu" / "lib").mkdir(parents=True)
-    before = {folder: tree_state(folder) for folder in (src, with_autorun, with_bundle, base / "full")}
+    with_qt_conf = base / "with-qt-conf"
+    shutil.copytree(p.sample, with_qt_conf, symlinks=True)
+    (with_qt_conf / "discmenu").mkdir()
+    (with_qt_conf / "discmenu" / "Qt.conf").write_text("[Paths]\nPlugins = plugins\n")
+    before = {folder: tree_state(folder) for folder in (src, with_autorun, with_bundle, with_qt_conf, base / "full")}
 
     cases = [
         # (arguments, exit code, words the message must hold)
@@ -251,6 +255,7 @@ def step_refusals(p):
         ([src, base / "o6", "--iso", base / "nowhere" / "x.iso"], 1, "does not exist"),
         ([with_autorun, base / "o7"], 1, "Autorun"),
         ([with_bundle, base / "o8"], 1, "discmenu/lib"),
+        ([with_qt_conf, base / "o9"], 1, "discmenu/Qt.conf"),
     ]
     problems = []
     for args, code, words in cases:
@@ -259,7 +264,11 @@ def step_refusals(p):
         if result.returncode != code or words not in result.stderr:
             problems.append(f"make-medium {shown}: exit {result.returncode}, expected {code} with "
                             f"{words!r}; said: {result.stderr.strip()}")
-    for name in ("o1", "o2", "o3", "o4", "o5", "o6", "o7", "o8"):
+    result = run([p.make_medium, src, base / "o10", "--iso", base / "o10.iso"], timeout=120,
+                 env=dict(os.environ, SOURCE_DATE_EPOCH="last Tuesday"))
+    if result.returncode != 1 or 'SOURCE_DATE_EPOCH is "last Tuesday"; expected seconds' not in result.stderr:
+        problems.append(f"a SOURCE_DATE_EPOCH that is no number: exit {result.returncode}; said: {result.stderr.strip()}")
+    for name in ("o1", "o2", "o3", "o4", "o5", "o6", "o7", "o8", "o9", "o10", "o10.iso"):
         if (base / name).exists():
             problems.append(f"a refused call left {name} behind")
     for folder, state in before.items():
