@@ -14,8 +14,8 @@
 //            its run path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the system)
 //            finds the bundled Qt. The menu then takes its plugins from plugins/ beside it alone
 //            (app/qtsetup.cpp).
-// The environment of the programs the menu starts is the user's: the launcher only removes
-// DISCMENU_QT.
+// The environment of the programs the menu starts is the user's: the launcher only removes its
+// own DISCMENU_QT (and, for the fresh run, DISCMENU_VERBOSE).
 //
 // DISCMENU_QT=bundled skips the test and takes the bundled Qt; DISCMENU_VERBOSE=1 says on standard
 // error which Qt was taken, why, and how long the decision took.
@@ -23,7 +23,6 @@
 // Plain C++ on the C library alone (no exceptions, no standard C++ library), so that it starts
 // and can say what is missing even where the desktop lacks what the menu needs.
 #include <dlfcn.h>
-#include <link.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -64,7 +63,7 @@ bool join(char* out, const char* folder, const char* name) {
 // QLibraryInfo::path is part of Qt 6's stable interface: it takes the enum value PluginsPath (6)
 // and returns a QString, which is three words on every Qt 6 (data header, UTF-16 text, length)
 // and, being larger than two words, returned through a pointer the caller passes. The text is
-// only read; the string is never freed, since the process is replaced right after.
+// only read; the string (a few bytes, once) is never freed.
 bool systemPluginFolder(char* out) {
     struct QStringWords {
         void* header;
@@ -153,8 +152,6 @@ double now() {
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
-}  // namespace
-
 // Loads the menu library and runs the menu; returns its exit status.
 int runMenu(const char* library, int argc, char* argv[]) {
     // Every symbol is bound now, so that anything missing is reported here and not in mid-run.
@@ -171,6 +168,8 @@ int runMenu(const char* library, int argc, char* argv[]) {
     }
     return entry(argc, argv);
 }
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     const double started = now();
@@ -214,6 +213,8 @@ int main(int argc, char* argv[]) {
         return runMenu(library, argc, argv);
     }
     if (verbose) say("runs on the bundled Qt: %s (decided in %.1f ms)", reason, now() - started);
+    // The fresh run says nothing more: it was told what to take, and why is said above.
+    unsetenv("DISCMENU_VERBOSE");
     if (setenv("DISCMENU_QT", "bundled", 1) != 0) {
         say("cannot set DISCMENU_QT: %s", std::strerror(errno));
         return 127;
