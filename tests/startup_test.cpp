@@ -27,7 +27,8 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(medium.isValid());
-        ASSERT_TRUE(programFolder.isValid());
+        ASSERT_TRUE(outside.isValid());
+        ASSERT_TRUE(QDir().mkpath(programFolder));
         fresh();
     }
 
@@ -43,13 +44,15 @@ protected:
         menu.reset();
         fake = platform::FakePlatform();
         fake.cwd = pathOf(medium);
-        fake.appPath = pathOf(programFolder);
+        fake.appPath = programFolder.toStdString();
         window = FakeWindow();
         menu = std::make_unique<core::Menu>(window, fake);
     }
 
     QTemporaryDir medium;
-    QTemporaryDir programFolder;
+    // The program in a folder of its own, in a folder without a catalogue (not the shared /tmp).
+    QTemporaryDir outside;
+    const QString programFolder = outside.path() + "/discmenu";
     platform::FakePlatform fake;
     FakeWindow window;
     std::unique_ptr<core::Menu> menu;
@@ -223,10 +226,10 @@ TEST_F(StartupTest, MissingOrBrokenCatalogueIsAnErrorThatNamesTheFileAndTheFolde
     const std::string message = error->message();
     EXPECT_EQ(message.rfind("contents.inf", 0), 0u) << message;
     // The current folder, the program's folder and the one above it, in the order searched.
-    const std::string parent = QDir::cleanPath(programFolder.path() + "/..").toStdString();
+    const std::string parent = pathOf(outside);
     const std::size_t current = message.find(pathOf(medium));
-    const std::size_t beside = message.find(pathOf(programFolder));
-    const std::size_t above = message.find(" " + parent, beside + pathOf(programFolder).size());
+    const std::size_t beside = message.find(programFolder.toStdString());
+    const std::size_t above = message.find(" " + parent, beside + programFolder.size());
     ASSERT_TRUE(current != std::string::npos && beside != std::string::npos && above != std::string::npos &&
                 current < beside)
         << message;
