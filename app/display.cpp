@@ -1,8 +1,10 @@
 #include "app/display.h"
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/socket.h>
@@ -44,12 +46,16 @@ void releaseConnection() {
 }
 
 // An X server accepts a connection on `display`. xcb hands back an object to free even when
-// connecting failed.
+// connecting failed. A server that is resetting (its last client just left) refuses for a moment,
+// so a refusal is tried twice more before it counts.
 bool xServerAnswers(const std::string& display) {
-    xcb_connection_t* connection = xcb_connect(display.c_str(), nullptr);
-    if (xcb_connection_has_error(connection) != 0) {
+    xcb_connection_t* connection = nullptr;
+    for (int attempt = 0;; ++attempt) {
+        connection = xcb_connect(display.c_str(), nullptr);
+        if (xcb_connection_has_error(connection) == 0) break;
         xcb_disconnect(connection);
-        return false;
+        if (attempt == 2) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     releaseConnection();
     heldConnection = connection;

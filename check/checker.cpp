@@ -234,6 +234,12 @@ private:
                           quoted(stem)));
             return;
         }
+        // A command that cannot start here gets that warning alone: it does not install on Linux either.
+        if (!program.failure.isEmpty()) {
+            warn(line, QStringLiteral("%1: command %2 will not start here: %3")
+                           .arg(entry(n), quoted(command), program.failure));
+            return;
+        }
         if (startsOnWindows(*folder, word) == false) {
             const QString stem = windowsProgram || suffix == u"sh" ? QFileInfo(local).completeBaseName()
                                                                    : QFileInfo(local).fileName();
@@ -242,11 +248,6 @@ private:
                            .arg(entry(n), quoted(command), quoted(stem + QStringLiteral(".exe")),
                                 quoted(stem + QStringLiteral(".bat")), quoted(stem + QStringLiteral(".cmd")),
                                 quoted(folderText)));
-        }
-        if (!program.failure.isEmpty()) {
-            warn(line, QStringLiteral("%1: command %2 will not start here: %3")
-                           .arg(entry(n), quoted(command), program.failure));
-            return;
         }
         // A script names its interpreter; the kernel needs it to exist.
         const QString interpreter = interpreterOf(*file);

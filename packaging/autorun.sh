@@ -4,8 +4,9 @@
 # The menu reads contents.inf from its current directory, so it runs from the medium's root.
 cd "$(dirname "$0")" || exit 1
 
-# The menu brings its own Qt: keep plugin paths meant for the system's Qt away from it, and use
-# the X11 plugin it carries (every Wayland desktop also runs X11 programs).
+# The menu runs on the desktop's Qt when that has what it needs (its X11 plugin among it) and
+# otherwise on the Qt it carries: keep plugin paths meant for some other Qt away from it, and use
+# the X11 plugin (every Wayland desktop also runs X11 programs).
 unset QT_PLUGIN_PATH QT_QPA_PLATFORM_PLUGIN_PATH
 QT_QPA_PLATFORM=xcb
 export QT_QPA_PLATFORM

@@ -1,6 +1,6 @@
 // Command lines and paths written for Windows, read on this system: word splitting, the letter-case
 // fallback of paths and where a program word is started from.
-#include "platform/commandline.h"
+#include "platform/posix/commandline.h"
 
 #include <gtest/gtest.h>
 
@@ -193,6 +193,41 @@ TEST_F(ResolveProgramTest, ReportsWhyAProgramCannotStart) {
             EXPECT_FALSE(r.failure.isEmpty()) << "word: " << c.word;
         }
         EXPECT_TRUE(r.program.isEmpty()) << "word: " << c.word;
+    }
+}
+
+// A medium made for both systems: a Windows program named in the catalogue runs its counterpart
+// for this system from the same folder, when there is one that can run here.
+TEST_F(ResolveProgramTest, WindowsProgramsRunTheirCounterpart) {
+    writeFile(cur + "/both.exe", "MZ", kReadable);
+    writeFile(cur + "/both.sh", "#!/bin/sh\n", kExecutable);
+    writeFile(cur + "/bare.bat", "@echo off\r\n", kReadable);
+    writeFile(cur + "/bare", "#!/bin/sh\n", kExecutable);
+    writeFile(cur + "/lone.exe", "MZ", kExecutable);
+    writeFile(cur + "/text.cmd", "@echo off\r\n", kReadable);
+    writeFile(cur + "/text", "just notes\n", kExecutable);
+    writeFile(cur + "/real.exe", "#!/bin/sh\n", kExecutable);
+    struct Case {
+        const char* word;
+        const char* program;  // in cur; "" for a failure
+    };
+    const Case cases[] = {
+        {"both.exe", "both.sh"},
+        {"BOTH.EXE", "both.sh"},
+        {"only.exe", ""},          // neither the program nor a counterpart
+        {"bare.bat", "bare"},      // a "#!" script without suffix
+        {"lone.exe", ""},          // no counterpart
+        {"text.cmd", ""},          // a counterpart that cannot run here
+        {"real.exe", "real.exe"},  // really a script for this system: runs as itself
+        {"tools\\..\\both.exe", "both.sh"},
+    };
+    for (const Case& c : cases) {
+        const auto r = resolveProgram(QString::fromUtf8(c.word), cur, pathDir);
+        EXPECT_EQ(r.failure.isEmpty(), *c.program != 0)
+            << "word: " << c.word << ": " << r.failure.toStdString();
+        if (*c.program) {
+            EXPECT_EQ(r.program.toStdString(), (cur + u'/' + c.program).toStdString()) << c.word;
+        }
     }
 }
 

@@ -1,11 +1,13 @@
-// The menu window as built from its layout: geometry to the pixel at 96 dpi, the window frame,
+// The Qt menu window as built from its layout: geometry to the pixel at 96 dpi, the window frame,
 // keyboard order and access keys, fonts, the picture and the icon, which control covers which
-// label, and the colours of the rendered window after start-up.
-#include "menu/layout.h"
+// label, the colours of the rendered window after start-up, and the user's events reaching the
+// menu's logic (core::Menu on the recording platform).
+#include "qt/layout.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QFontInfo>
 #include <QHash>
 #include <QImage>
@@ -15,23 +17,24 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <memory>
 #include <vector>
 
-#include "actions/actions.h"
-#include "menu/themenu.h"
-#include "menu/widgets.h"
-#include "platform/fakeplatform.h"
-#include "testcatalogue.h"
+#include "core/menu.h"
+#include "platform/fake/fakeplatform.h"
+#include "platform/posix/realplatform.h"
+#include "qt/menuwindow.h"
+#include "qt/widgets.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace {
 
-using menu::TheMenu;
+using qt::MenuWindow;
 
 // The design-time layout in twips: Left and Top from the container's inner top-left corner.
 struct Placement {
@@ -60,7 +63,11 @@ bool mayWiden(const QString& name) {
            name == u"Label7";
 }
 
-QRect expectedRect(const Placement& p) { return menu::twipsRect(p.left, p.top, p.width, p.height); }
+// Each edge converted on its own, so that neighbours that share an edge in twips share it in pixels.
+QRect expectedRect(const Placement& p) {
+    const int x = core::twipsToPixels(p.left), y = core::twipsToPixels(p.top);
+    return QRect(x, y, core::twipsToPixels(p.left + p.width) - x, core::twipsToPixels(p.top + p.height) - y);
+}
 
 const Placement& placementOf(const char* name) {
     for (const Placement& p : placements) {
@@ -77,7 +84,7 @@ QRect windowRect(const char* name) {
     return r;
 }
 
-QWidget* child(TheMenu& menu, const char* name) {
+QWidget* child(MenuWindow& menu, const char* name) {
     return menu.findChild<QWidget*>(QString::fromLatin1(name));
 }
 
@@ -89,20 +96,38 @@ void showActive(QWidget& window) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 }
 
+// Three entries, both document buttons on, the design's colours.
+catalogue::Module1 threeEntries() {
+    catalogue::Module1 m;
+    m.Title = "Sample";
+    m.DocumentFlags = {0, 1, 0, 1, 0};
+    m.ColourTable = {12632256, 16711680, 16777215, 16777215, 0, 12632256, 0, 16777215, 0};
+    for (int n = 1; n <= 3; ++n) {
+        m.ProgramName[n] = "Program " + std::to_string(n);
+        m.ProgramSize[n] = n * 100;
+        m.ProgramCommand[n] = "setup.sh";
+        m.ProgramFolder[n] = "program" + std::to_string(n);
+        m.ProgramDescription[n] = "Description of program " + std::to_string(n) + ".";
+    }
+    m.ProgramCount = 3;
+    return m;
+}
+
 class LayoutTest : public ::testing::Test {
 protected:
     platform::FakePlatform fake;
-    TheMenu menu{fake};
+    MenuWindow menu;
+    core::Menu logic{menu, fake};
 };
 
 TEST(TwipsTest, FifteenTwipsToThePixelRoundingHalfUp) {
     const std::pair<int, int> cases[] = {{0, 0},   {7, 0},    {8, 1},      {15, 1},     {22, 1},    {23, 2},
                                          {120, 8}, {987, 66}, {5655, 377}, {5175, 345}, {5652, 377}};
     for (const auto& [twips, pixels] : cases)
-        EXPECT_EQ(menu::twipsToPixels(twips), pixels) << twips << " twips";
+        EXPECT_EQ(core::twipsToPixels(twips), pixels) << twips << " twips";
     // Edges are rounded, not sizes: a 975-twip button at 120 ends at 1095 twips (73 px).
-    EXPECT_EQ(menu::twipsRect(120, 120, 975, 732), QRect(8, 8, 65, 49));
-    EXPECT_EQ(menu::twipsRect(4450, 2400, 1212, 732), QRect(297, 160, 80, 49));
+    EXPECT_EQ(qt::twipsRect(core::rowOf(core::Control::InstallButton)), QRect(8, 8, 65, 49));
+    EXPECT_EQ(qt::twipsRect(core::rowOf(core::Control::SizePanel)), QRect(297, 160, 80, 49));
 }
 
 TEST_F(LayoutTest, EveryControlSitsInItsContainerExactlyWhereTheLayoutSays) {
@@ -151,40 +176,41 @@ TEST_F(LayoutTest, ClientAreaIsFixedWithMinimiseButNoMaximise) {
 
 TEST_F(LayoutTest, DesignTimeCaptionsAndState) {
     EXPECT_EQ(menu.windowTitle(), u"Here will be you CD's title (subtitle in brackets)");
-    const std::pair<QPushButton*, const char*> buttons[] = {{menu.Command1, "&Browse CD"},
-                                                            {menu.Command2, "Show &Readme"},
-                                                            {menu.Command3, "Show &License"},
-                                                            {menu.Command4, "&Exit"},
-                                                            {menu.Command5, "&Install highlighted program"}};
+    const std::pair<QPushButton*, const char*> buttons[] = {
+        {menu.browseButton, "&Browse CD"},
+        {menu.readmeButton, "Show &Readme"},
+        {menu.licenseButton, "Show &License"},
+        {menu.exitButton, "&Exit"},
+        {menu.installButton, "&Install highlighted program"}};
     for (const auto& [button, caption] : buttons) {
         EXPECT_EQ(button->text(), QString::fromLatin1(caption));
         EXPECT_FALSE(button->isDefault()) << caption;
         EXPECT_FALSE(button->autoDefault()) << caption;
     }
-    const std::pair<QLabel*, const char*> labels[] = {{menu.Label1, "Programs on this CD"},
-                                                      {menu.Label2, "Size in Kb (installed)"},
-                                                      {menu.Label3, "Program description"},
-                                                      {menu.Label4, "Date: 31. December 1999"},
-                                                      {menu.Label7, "Double Click to install"}};
+    const std::pair<QLabel*, const char*> labels[] = {{menu.listHeading, "Programs on this CD"},
+                                                      {menu.sizeHeading, "Size in Kb (installed)"},
+                                                      {menu.descriptionHeading, "Program description"},
+                                                      {menu.dateLine, "Date: 31. December 1999"},
+                                                      {menu.doubleClickHint, "Double Click to install"}};
     for (const auto& [label, caption] : labels) EXPECT_EQ(label->text(), QString::fromLatin1(caption));
-    EXPECT_TRUE(menu.Label6->text().startsWith(u"2 Great Programs ready for installation"));
-    EXPECT_TRUE(menu.Label6->wordWrap());
-    EXPECT_TRUE(menu.Label2->wordWrap());
+    EXPECT_TRUE(menu.countLine->text().startsWith(u"2 Great Programs ready for installation"));
+    EXPECT_TRUE(menu.countLine->wordWrap());
+    EXPECT_TRUE(menu.sizeHeading->wordWrap());
 
     for (const Placement& p : placements) {
         QWidget* widget = child(menu, p.name);
         EXPECT_FALSE(widget->isHidden()) << p.name;
-        const bool disabled = widget == menu.Command2 || widget == menu.Command3;
+        const bool disabled = widget == menu.readmeButton || widget == menu.licenseButton;
         EXPECT_EQ(widget->isEnabled(), !disabled) << p.name;
     }
-    EXPECT_EQ(menu.List1->count(), 0);
-    EXPECT_FALSE(menu.List1->isSortingEnabled());
-    EXPECT_EQ(menu.List1->selectionMode(), QAbstractItemView::SingleSelection);
+    EXPECT_EQ(menu.programList->count(), 0);
+    EXPECT_FALSE(menu.programList->isSortingEnabled());
+    EXPECT_EQ(menu.programList->selectionMode(), QAbstractItemView::SingleSelection);
 
     const QColor blue(0, 0, 255), grey(0xC0, 0xC0, 0xC0), yellow(255, 255, 0);
-    const std::pair<QWidget*, QColor> panels[] = {{menu.Frame1, blue}, {menu.Frame2, blue},
-                                                  {menu.Frame3, grey}, {menu.Frame4, grey},
-                                                  {menu.Frame5, grey}, {menu.Label7, yellow}};
+    const std::pair<QWidget*, QColor> panels[] = {
+        {menu.installPanel, blue}, {menu.buttonPanel, blue},      {menu.listPanel, grey},
+        {menu.sizePanel, grey},    {menu.descriptionPanel, grey}, {menu.doubleClickHint, yellow}};
     for (const auto& [widget, colour] : panels) {
         EXPECT_EQ(widget->palette().color(QPalette::Window), colour) << widget->objectName().toStdString();
         EXPECT_TRUE(widget->autoFillBackground()) << widget->objectName().toStdString();
@@ -198,11 +224,14 @@ TEST_F(LayoutTest, FontsHaveArialMetricsAtTheirSizes) {
         bool bold;
     };
     const Case cases[] = {
-        {menu.Label1, 10, true},    {menu.Label2, 10, true},    {menu.Label3, 10, true},
-        {menu.Label4, 10, true},    {menu.Label5, 10, true},    {menu.Label6, 10, true},
-        {menu.Label7, 11, false},   {menu.List1, 10, true},     {menu.Text1, 10, false},
-        {menu.Text2, 10, false},    {menu.Command1, 10, false}, {menu.Command2, 10, false},
-        {menu.Command3, 10, false}, {menu.Command4, 10, false}, {menu.Command5, 10, true},
+        {menu.listHeading, 10, true},        {menu.sizeHeading, 10, true},
+        {menu.descriptionHeading, 10, true}, {menu.dateLine, 10, true},
+        {menu.publisherLine, 10, true},      {menu.countLine, 10, true},
+        {menu.doubleClickHint, 11, false},   {menu.programList, 10, true},
+        {menu.sizeBox, 10, false},           {menu.descriptionBox, 10, false},
+        {menu.browseButton, 10, false},      {menu.readmeButton, 10, false},
+        {menu.licenseButton, 10, false},     {menu.exitButton, 10, false},
+        {menu.installButton, 10, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.widget->objectName().toStdString());
@@ -218,9 +247,9 @@ TEST_F(LayoutTest, FontsHaveArialMetricsAtTheirSizes) {
 }
 
 TEST_F(LayoutTest, PictureIsTheBitmapInsideATwoPixelBorder) {
-    EXPECT_EQ(menu.Picture1->size(), QSize(162, 64));
-    EXPECT_EQ(menu.Picture1->contentsRect(), QRect(2, 2, 158, 60));
-    const QImage bitmap = menu.Picture1->pixmap().toImage();
+    EXPECT_EQ(menu.picture->size(), QSize(162, 64));
+    EXPECT_EQ(menu.picture->contentsRect(), QRect(2, 2, 158, 60));
+    const QImage bitmap = menu.picture->pixmap().toImage();
     ASSERT_EQ(bitmap.size(), QSize(158, 60));
     int notBlue = 0;
     for (int x = 0; x < 158; ++x) {
@@ -295,8 +324,8 @@ TEST_F(KeyboardTest, FocusStartsOnThePictureAndTabFollowsTheLayoutOrder) {
                                              "Picture1"}))
         << "Command2 and Command3 are disabled";
 
-    menu.Command2->setEnabled(true);
-    menu.Command3->setEnabled(true);
+    menu.readmeButton->setEnabled(true);
+    menu.licenseButton->setEnabled(true);
     EXPECT_EQ(walk(Qt::NoModifier, 9),
               (std::vector<QString>{"Command5", "Command1", "Command2", "Command3", "Command4", "List1",
                                     "Text1", "Text2", "Picture1"}));
@@ -304,15 +333,16 @@ TEST_F(KeyboardTest, FocusStartsOnThePictureAndTabFollowsTheLayoutOrder) {
               (std::vector<QString>{"Text2", "Text1", "List1", "Command4", "Command3", "Command2", "Command1",
                                     "Command5", "Picture1"}));
 
-    menu.Text1->hide();
+    menu.sizeBox->hide();
     EXPECT_EQ(walk(Qt::NoModifier, 8), (std::vector<QString>{"Command5", "Command1", "Command2", "Command3",
                                                              "Command4", "List1", "Text2", "Picture1"}));
     EXPECT_EQ(walk(Qt::ShiftModifier, 2), (std::vector<QString>{"Text2", "List1"}));
 }
 
 struct ButtonSpies {
-    explicit ButtonSpies(TheMenu& menu)
-        : buttons{menu.Command1, menu.Command2, menu.Command3, menu.Command4, menu.Command5} {
+    explicit ButtonSpies(MenuWindow& menu)
+        : buttons{menu.browseButton, menu.readmeButton, menu.licenseButton, menu.exitButton,
+                  menu.installButton} {
         for (QPushButton* b : buttons)
             spies.push_back(std::make_unique<QSignalSpy>(b, &QPushButton::clicked));
     }
@@ -348,8 +378,8 @@ TEST_F(KeyboardTest, AltWithTheUnderlinedLetterPressesAnEnabledButtonOnly) {
         EXPECT_EQ(spies.take(), QString::fromLatin1(c.pressed))
             << QKeySequence(c.key).toString().toStdString();
     }
-    menu.Command2->setEnabled(true);
-    menu.Command3->setEnabled(true);
+    menu.readmeButton->setEnabled(true);
+    menu.licenseButton->setEnabled(true);
     QTest::keyClick(&menu, Qt::Key_R, Qt::AltModifier);
     EXPECT_EQ(spies.take(), u"Command2");
     QTest::keyClick(&menu, Qt::Key_L, Qt::AltModifier);
@@ -360,16 +390,12 @@ TEST_F(KeyboardTest, AltWithTheUnderlinedLetterPressesAnEnabledButtonOnly) {
 }
 
 TEST_F(KeyboardTest, EnterAndEscapePressNoButton) {
-    testcatalogue::Catalogue c = testcatalogue::Catalogue::withEntries(3);
-    c.readmeButton = c.licenceButton = QStringLiteral("1");
-    QTemporaryDir dir;
-    ASSERT_FALSE(c.writeTo(dir.path()).isEmpty());
-    fake.cwd = dir.path();
-    ASSERT_FALSE(menu.Form_Load().has_value());
-    QSignalSpy installs(&menu, &TheMenu::List1_DblClick);
+    logic.present(threeEntries());
+    menu.connectTo(logic);
+    fake.calls.clear();
     ButtonSpies spies(menu);
     for (QWidget* focus :
-         std::initializer_list<QWidget*>{menu.Picture1, menu.List1, menu.Text1, menu.Text2}) {
+         std::initializer_list<QWidget*>{menu.picture, menu.programList, menu.sizeBox, menu.descriptionBox}) {
         SCOPED_TRACE(focus->objectName().toStdString());
         focus->setFocus();
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
@@ -378,7 +404,7 @@ TEST_F(KeyboardTest, EnterAndEscapePressNoButton) {
         }
         EXPECT_TRUE(menu.isVisible());
     }
-    EXPECT_EQ(installs.count(), 0);
+    EXPECT_TRUE(fake.calls.empty()) << fake.calls.front();
 }
 
 // The rendered window after start-up: grabbed, and read at points away from any text.
@@ -388,18 +414,15 @@ protected:
                           listText = 0x400000, sizeBack = 0xFFCCEE, sizeText = 0x004000, descBack = 0xEEEEFF,
                           descText = 0x000040;
 
-    static std::int64_t value(QRgb rgb) {
-        return testcatalogue::colourValue(qRed(rgb), qGreen(rgb), qBlue(rgb));
-    }
+    static std::int32_t value(QRgb rgb) { return qRed(rgb) | (qGreen(rgb) << 8) | (qBlue(rgb) << 16); }
 
-    QImage render(const QString& firstSize) {
-        testcatalogue::Catalogue c = testcatalogue::Catalogue::withEntries(3);
-        c.entries[0].size = firstSize;
-        c.colours = {value(window),   value(labelBack), value(labelText), value(listBack), value(listText),
-                     value(sizeBack), value(sizeText),  value(descBack),  value(descText)};
-        EXPECT_FALSE(c.writeTo(dir.path()).isEmpty());
-        fake.cwd = dir.path();
-        EXPECT_FALSE(menu.Form_Load().has_value());
+    QImage render(std::int32_t firstSize) {
+        catalogue::Module1 m = threeEntries();
+        m.ProgramSize[1] = firstSize;
+        m.ColourTable = {value(window),   value(labelBack), value(labelText),
+                         value(listBack), value(listText),  value(sizeBack),
+                         value(sizeText), value(descBack),  value(descText)};
+        logic.present(std::move(m));
         showActive(menu);
         return menu.grab().toImage().convertToFormat(QImage::Format_RGB32);
     }
@@ -421,13 +444,13 @@ protected:
     // The inside of a control with a two-pixel border.
     static QRect inner(const char* name) { return windowRect(name).adjusted(2, 2, -2, -2); }
 
-    QTemporaryDir dir;
     platform::FakePlatform fake;
-    TheMenu menu{fake};
+    MenuWindow menu;
+    core::Menu logic{menu, fake};
 };
 
 TEST_F(RenderTest, ColoursOfTheWindowPanelsBoxesAndPicture) {
-    const QImage image = render(QStringLiteral("1200"));
+    const QImage image = render(1200);
     ASSERT_EQ(image.size(), QSize(377, 345));
 
     const QRgb blue = 0x0000FF, grey = 0xC0C0C0, yellow = 0xFFFF00;
@@ -482,7 +505,7 @@ TEST_F(RenderTest, ColoursOfTheWindowPanelsBoxesAndPicture) {
 }
 
 TEST_F(RenderTest, ASizeOfZeroLeavesAnEmptyGreyPanel) {
-    const QImage image = render(QStringLiteral("0"));
+    const QImage image = render(0);
     // Frame3 and Frame5 overlap its left and bottom edges, the window cuts off its right edge; the
     // rest is Frame4 alone.
     const QRect visible(QPoint(windowRect("Frame3").right() + 1, windowRect("Frame4").top()),
@@ -495,6 +518,124 @@ TEST_F(RenderTest, ASizeOfZeroLeavesAnEmptyGreyPanel) {
     }
     EXPECT_EQ(notGrey, 0) << "in " << visible.x() << "," << visible.y() << " " << visible.width() << "x"
                           << visible.height();
+}
+
+// The user's keys, clicks and double clicks reach the logic; what the logic writes shows.
+class EventTest : public LayoutTest {
+protected:
+    void SetUp() override {
+        logic.present(threeEntries());
+        menu.connectTo(logic);
+        fake.calls.clear();
+        menu.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    }
+};
+
+TEST_F(EventTest, ArrowKeysRefreshTheDetailsAsClicksDo) {
+    menu.programList->setFocus();
+    const std::pair<Qt::Key, int> presses[] = {{Qt::Key_Down, 2}, {Qt::Key_Down, 3}, {Qt::Key_Up, 2}};
+    for (const auto& [key, n] : presses) {
+        QTest::keyClick(menu.programList, key);
+        EXPECT_EQ(menu.programList->currentRow(), n - 1);
+        EXPECT_EQ(menu.sizeBox->text(), QString::number(n * 100));
+        EXPECT_EQ(menu.descriptionBox->toPlainText(), QStringLiteral("Description of program %1.").arg(n));
+    }
+    EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST_F(EventTest, ADoubleClickInstallsTheItemUnderThePointer) {
+    const QPoint centre = menu.programList->visualItemRect(menu.programList->item(2)).center();
+    // A real double click: press and release, then the second press arrives as a double click.
+    QTest::mouseClick(menu.programList->viewport(), Qt::LeftButton, {}, centre);
+    // The highlight moved by keyboard between the two clicks: the double click still counts where it is.
+    menu.programList->setCurrentRow(0);
+    QTest::mouseDClick(menu.programList->viewport(), Qt::LeftButton, {}, centre);
+    EXPECT_EQ(menu.programList->currentRow(), 2);
+    EXPECT_EQ(menu.descriptionBox->toPlainText(), "Description of program 3.");
+    EXPECT_EQ(fake.callsTo("shell "), std::vector<std::string>{"shell setup.sh in /media/cdrom/program3"});
+}
+
+TEST_F(EventTest, ButtonsReachTheirActionsOnlyWhenEnabled) {
+    menu.setEnabled(core::Control::ReadmeButton, false);
+    menu.setEnabled(core::Control::LicenseButton, false);
+    QTest::mouseClick(menu.readmeButton, Qt::LeftButton);
+    QTest::mouseClick(menu.licenseButton, Qt::LeftButton);
+    EXPECT_TRUE(fake.calls.empty());
+
+    menu.setEnabled(core::Control::ReadmeButton, true);
+    menu.setEnabled(core::Control::LicenseButton, true);
+    const std::pair<QPushButton*, const char*> cases[] = {
+        {menu.browseButton, "showOpen "},
+        {menu.readmeButton, "winExec C:\\Windows\\Notepad.exe readme.txt (1)"},
+        {menu.licenseButton, "winExec C:\\Windows\\Notepad.exe license.txt (1)"},
+        {menu.installButton, "shell setup.sh in /media/cdrom/program1"},
+        {menu.exitButton, "endProgram 0"},
+    };
+    for (const auto& [button, call] : cases) {
+        fake.calls.clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_EQ(fake.callsTo(call).size(), 1u) << button->objectName().toStdString();
+    }
+    EXPECT_FALSE(menu.isVisible()) << "Exit unloads the window";
+}
+
+TEST(MenuWindow, ExitEndsTheEventLoopWithStatusZero) {
+    platform::RealPlatform real;
+    MenuWindow menu;
+    core::Menu logic(menu, real);
+    logic.present(threeEntries());
+    menu.connectTo(logic);
+    menu.show();
+    QTimer::singleShot(0, &menu, [&] { menu.exitButton->click(); });
+    // A second timer would fail the test if the loop were still running.
+    QTimer::singleShot(5000, &menu, [] { QCoreApplication::exit(99); });
+    EXPECT_EQ(QApplication::exec(), 0);
+}
+
+TEST(MenuWindow, CaptionIsShownAsWritten) {
+    for (const char* caption : {"Title (Sub)", "Win [*] Pack (x)", "Éditions Été (Übersicht)"}) {
+        MenuWindow menu;
+        menu.setCaption(caption);
+        menu.winId();  // the frame's title is set on the native window
+        EXPECT_EQ(menu.windowHandle()->title().toStdString(), caption);
+    }
+}
+
+// Each colour lands in the palette role its widget paints with; system colours are the desktop's.
+TEST_F(LayoutTest, ColoursLandInThePaletteRoleEachWidgetPaintsWith) {
+    using core::ColourRole;
+    using core::Control;
+    struct Case {
+        Control control;
+        ColourRole role;
+        QWidget* widget;
+        QPalette::ColorRole paletteRole;
+    };
+    const Case cases[] = {
+        {Control::Window, ColourRole::Background, &menu, QPalette::Window},
+        {Control::CountLine, ColourRole::Background, menu.countLine, QPalette::Window},
+        {Control::CountLine, ColourRole::Text, menu.countLine, QPalette::WindowText},
+        {Control::ProgramList, ColourRole::Background, menu.programList, QPalette::Base},
+        {Control::ProgramList, ColourRole::Text, menu.programList, QPalette::Text},
+        {Control::SizeBox, ColourRole::Text, menu.sizeBox, QPalette::Text},
+        {Control::DescriptionBox, ColourRole::Background, menu.descriptionBox, QPalette::Base},
+    };
+    const QPalette desktop = QApplication::palette();
+    const std::pair<core::Colour, QColor> colours[] = {
+        {{false, 0, 0x12, 0x34, 0x56}, QColor(0x12, 0x34, 0x56)},
+        {{true, 15}, desktop.color(QPalette::Active, QPalette::Button)},  // button face
+        {{true, 5}, desktop.color(QPalette::Active, QPalette::Base)},     // window background
+        {{true, 8}, desktop.color(QPalette::Active, QPalette::Text)},     // window text
+    };
+    for (const Case& c : cases) {
+        for (const auto& [colour, shown] : colours) {
+            menu.setColour(c.control, c.role, colour);
+            EXPECT_EQ(c.widget->palette().color(c.paletteRole), shown)
+                << c.widget->objectName().toStdString() << " role " << c.paletteRole << " colour "
+                << colour.systemIndex;
+        }
+    }
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The window's pictures, read without Qt's image plug-ins: the same pixels as Qt's own readers
 // (the ico plug-in for the icon), and a null image, never a crash, for a file that is not one.
-#include "menu/pictures.h"
+#include "qt/pictures.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +12,8 @@
 #include <QtEndian>
 #include <functional>
 
-#include "menu/themenu.h"
-#include "menu/widgets.h"
-#include "platform/fakeplatform.h"
+#include "qt/menuwindow.h"
+#include "qt/widgets.h"
 
 namespace {
 
@@ -36,8 +35,7 @@ protected:
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
-    platform::FakePlatform fake;
-    menu::TheMenu window{fake};  // it also registers the compiled-in pictures
+    qt::MenuWindow window;  // it also registers the compiled-in pictures
     QTemporaryDir folder;
 };
 
@@ -47,8 +45,8 @@ TEST_F(PicturesTest, SamePixelsAsQtsOwnReaders) {
         std::function<QImage(const QString&)> read;
     };
     const Case cases[] = {
-        {":/discmenu/discmenu.ico", menu::readIcon},
-        {":/discmenu/picture.bmp", menu::readBitmap},
+        {":/discmenu/discmenu.ico", qt::readIcon},
+        {":/discmenu/picture.bmp", qt::readBitmap},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
@@ -60,12 +58,12 @@ TEST_F(PicturesTest, SamePixelsAsQtsOwnReaders) {
     }
     // The icon's disc is opaque, its corners and centre hole are not; the window and its picture
     // box show these very images.
-    const QImage icon = menu::readIcon(QStringLiteral(":/discmenu/discmenu.ico"));
+    const QImage icon = qt::readIcon(QStringLiteral(":/discmenu/discmenu.ico"));
     EXPECT_EQ(qAlpha(icon.pixel(0, 0)), 0);
     EXPECT_EQ(qAlpha(icon.pixel(16, 16)), 0);
     EXPECT_EQ(qAlpha(icon.pixel(8, 16)), 255);
     EXPECT_TRUE(argb(window.windowIcon().pixmap(32, 32).toImage()) == argb(icon));
-    EXPECT_TRUE(argb(window.Picture1->pixmap().toImage()) ==
+    EXPECT_TRUE(argb(window.picture->pixmap().toImage()) ==
                 argb(QImage(QStringLiteral(":/discmenu/picture.bmp"))));
 }
 
@@ -81,7 +79,7 @@ TEST_F(PicturesTest, IconWithAPngImage) {
     qToLittleEndian<quint32>(quint32(png.size()), icon.data() + 14);
     qToLittleEndian<quint32>(22, icon.data() + 18);
     icon += png;
-    EXPECT_TRUE(argb(menu::readIcon(write(QStringLiteral("png.ico"), icon))) == drawn);
+    EXPECT_TRUE(argb(qt::readIcon(write(QStringLiteral("png.ico"), icon))) == drawn);
 }
 
 TEST_F(PicturesTest, NotAPictureGivesANullImage) {
@@ -112,10 +110,10 @@ TEST_F(PicturesTest, NotAPictureGivesANullImage) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString path = write(QString::fromLatin1(c.name), c.bytes);
-        EXPECT_TRUE((c.icon ? menu::readIcon(path) : menu::readBitmap(path)).isNull());
+        EXPECT_TRUE((c.icon ? qt::readIcon(path) : qt::readBitmap(path)).isNull());
     }
-    EXPECT_TRUE(menu::readIcon(folder.filePath(QStringLiteral("missing.ico"))).isNull());
-    EXPECT_TRUE(menu::readBitmap(folder.filePath(QStringLiteral("missing.bmp"))).isNull());
+    EXPECT_TRUE(qt::readIcon(folder.filePath(QStringLiteral("missing.ico"))).isNull());
+    EXPECT_TRUE(qt::readBitmap(folder.filePath(QStringLiteral("missing.bmp"))).isNull());
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include <functional>
 #include <optional>
 
-#include "platform/realplatform.h"
+#include "platform/posix/realplatform.h"
 #include "tests/testfiles.h"
 
 using platform::RealPlatform;
@@ -181,6 +181,14 @@ TEST_F(PlatformTest, ShellStartsTheProgramInItsFolderWithItsArgumentsAndNoShell)
          "editor",
          "setup.sh x",
          {"x"}},
+        {"Windows program run by its counterpart",
+         "editor/setup.sh",
+         sh,
+         kReadable,
+         "editor",
+         "editor",
+         "setup.exe /S \"C:\\Program Files\"",
+         {"/S", "C:\\Program Files"}},
         {".sh with execute permission but no #!",
          "editor/setup.sh",
          "",
@@ -199,9 +207,9 @@ TEST_F(PlatformTest, ShellStartsTheProgramInItsFolderWithItsArgumentsAndNoShell)
         ASSERT_TRUE(QDir::setCurrent(medium));
         const QString folder = medium + u'/' + c.workDir;
 
-        ASSERT_EQ(platform.changeDirectory(c.folder), std::nullopt);
-        const auto started = platform.shell(c.commandLine);
-        ASSERT_EQ(started.failure.value_or(QString()).toStdString(), "");
+        ASSERT_EQ(platform.changeDirectory(c.folder.toStdString()), std::nullopt);
+        const auto started = platform.shell(c.commandLine.toStdString());
+        ASSERT_EQ(started.failure.value_or(""), "");
         EXPECT_GT(started.taskId, 0);
 
         const auto lines = waitForFile(record);
@@ -232,7 +240,7 @@ TEST_F(PlatformTest, ShellReturnsWithoutWaitingForTheProgram) {
                   root.toUtf8() + "/go' ] && set -- returned || set -- waited\n" + recorderBody(record),
               kExecutable);
     ASSERT_TRUE(QDir::setCurrent(root + "/editor"));
-    const auto started = platform.shell(QStringLiteral("setup.sh"));
+    const auto started = platform.shell("setup.sh");
     ASSERT_EQ(started.failure, std::nullopt);
     writeFile(root + "/go", "", kReadable);
     const auto lines = waitForFile(record);
@@ -249,12 +257,12 @@ TEST_F(PlatformTest, ShellReportsAProgramThatCannotStart) {
     const char* commands[] = {"missing.exe", "notes.txt x", "folder", "./folder", "",
                               "   ",         "broken",      "\"\" x", "unknown"};
     for (const char* command : commands) {
-        const auto started = platform.shell(QString::fromUtf8(command));
+        const auto started = platform.shell(command);
         EXPECT_TRUE(started.failure) << "command: " << command;
-        EXPECT_FALSE(started.failure.value_or(QString()).isEmpty()) << "command: " << command;
+        EXPECT_FALSE(started.failure.value_or("").empty()) << "command: " << command;
         EXPECT_EQ(started.taskId, 0) << "command: " << command;
     }
-    EXPECT_EQ(platform.currentDirectory(), root + "/editor");
+    EXPECT_EQ(platform.currentDirectory(), (root + "/editor").toStdString());
 }
 
 // --- Change directory ----------------------------------------------------------------------
@@ -281,13 +289,15 @@ TEST_F(PlatformTest, ChangeDirectoryFollowsTheCatalogueOrStaysPut) {
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(QDir::setCurrent(root + "/medium"));
-        const auto failure = platform.changeDirectory(c.folder);
+        const auto failure = platform.changeDirectory(c.folder.toStdString());
         if (c.expected == u"-") {
             EXPECT_TRUE(failure) << "folder: " << c.folder.toStdString();
-            EXPECT_EQ(platform.currentDirectory(), root + "/medium") << "folder: " << c.folder.toStdString();
+            EXPECT_EQ(platform.currentDirectory(), (root + "/medium").toStdString())
+                << "folder: " << c.folder.toStdString();
         } else {
             EXPECT_EQ(failure, std::nullopt) << "folder: " << c.folder.toStdString();
-            EXPECT_EQ(platform.currentDirectory(), QDir::cleanPath(root + "/medium/" + c.expected))
+            EXPECT_EQ(platform.currentDirectory(),
+                      QDir::cleanPath(root + "/medium/" + c.expected).toStdString())
                 << "folder: " << c.folder.toStdString();
         }
     }
@@ -315,9 +325,9 @@ TEST_F(ViewerTest, OpensTheDocumentRelativeToTheCurrentDirectoryEachTime) {
     writeFile(root + "/medium/readme.txt", "Read me.\n", kReadable);
     writeFile(root + "/medium/LICENSE.TXT", "Licence.\n", kReadable);
     MessageBoxCloser closer;
-    platform.winExec(QStringLiteral("C:\\Windows\\Notepad.exe readme.txt"), 0);
-    platform.winExec(QStringLiteral("C:\\Windows\\Notepad.exe readme.txt"), 0);
-    platform.winExec(QStringLiteral("C:\\Windows\\Notepad.exe license.txt"), 0);
+    platform.winExec("C:\\Windows\\Notepad.exe readme.txt", 1);
+    platform.winExec("C:\\Windows\\Notepad.exe readme.txt", 1);
+    platform.winExec("C:\\Windows\\Notepad.exe license.txt", 1);
     const auto lines = waitForFile(log, 3);
     ASSERT_TRUE(lines);
     QStringList sorted = *lines;
@@ -331,13 +341,13 @@ TEST_F(ViewerTest, OpensTheDocumentRelativeToTheCurrentDirectoryEachTime) {
 
 TEST_F(ViewerTest, TellsTheUserWhenTheDocumentOrTheOpenerIsMissing) {
     MessageBoxCloser closer;
-    platform.winExec(QStringLiteral("C:\\Windows\\Notepad.exe readme.txt"), 0);
+    platform.winExec("C:\\Windows\\Notepad.exe readme.txt", 1);
     ASSERT_EQ(closer.texts.size(), 1);
     EXPECT_TRUE(closer.texts[0].contains(u"readme.txt")) << closer.texts[0].toStdString();
 
     writeFile(root + "/medium/readme.txt", "Read me.\n", kReadable);
     qputenv("PATH", (root + "/nothing-here").toUtf8());
-    platform.winExec(QStringLiteral("C:\\Windows\\Notepad.exe readme.txt"), 0);
+    platform.winExec("C:\\Windows\\Notepad.exe readme.txt", 1);
     ASSERT_EQ(closer.texts.size(), 2);
     EXPECT_TRUE(closer.texts[1].contains(u"xdg-open")) << closer.texts[1].toStdString();
 
@@ -403,7 +413,7 @@ platform::OpenDialogResult showOpenAndLook(RealPlatform& platform, const QString
         close(dialog);
     });
     timer.start(20);
-    return platform.showOpen({true, 4, QStringLiteral("All Files (*.*)|*.*"), 1});
+    return platform.showOpen({true, 4, "All Files (*.*)|*.*", 1});
 }
 
 TEST_F(PlatformTest, FileOpenDialogListsEveryFileAndReportsCancel) {
@@ -444,8 +454,8 @@ TEST_F(PlatformTest, FileOpenDialogListsEveryFileAndReportsCancel) {
         EXPECT_EQ(show(seen.filters), "[All Files (*.*)]");
         EXPECT_EQ(seen.filterShown.toStdString(), "All Files (*.*)");
         EXPECT_EQ(result.cancelled, c.cancelled);
-        EXPECT_EQ(result.fileName.toStdString(), c.fileName.toStdString());
-        EXPECT_EQ(platform.currentDirectory(), root + "/medium");
+        EXPECT_EQ(result.fileName, c.fileName.toStdString());
+        EXPECT_EQ(platform.currentDirectory(), (root + "/medium").toStdString());
     }
 }
 

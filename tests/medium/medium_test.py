@@ -8,9 +8,12 @@ Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
             (with a long, quoted title and a mixed-case file); the others use them
   bundle    every library the bundle carries resolves inside it (ldd), and nothing else is in it
   hidden    the menu starts from a copy of the medium where the system's Qt cannot be seen (a
-            private mount namespace; needs root) and installs an entry
+            private mount namespace; needs root), runs on the bundled Qt and installs an entry
   iso       the image holds the medium's files with their names, its volume label is the cut
-            title, and the menu runs from the extracted tree with the bundled Qt
+            title, and the menu runs from the extracted tree: on the system's Qt, and on the
+            bundled one when told to, also where the environment names the system's Qt
+  reproducible  a second image of the same SRC is byte-identical and FILE.sha256 holds its
+            checksum; SOURCE_DATE_EPOCH dates the image
 
 Standard library only, plus Xvfb, xdotool, xprop, xorriso, ldd, readelf and unshare. Every X
 server and menu started here is ended, also on failure; on failure a screenshot and the menu's
@@ -101,6 +104,12 @@ def elf_files(bundle):
     return [p for p in sorted(bundle.rglob("*")) if p.is_file() and (p.name == "discmenu" or ".so" in p.name)]
 
 
+def dynamic_entries(elf, tag):
+    """The values of the dynamic section's `tag` entries (NEEDED, RPATH, RUNPATH) of an ELF file."""
+    out = run(["readelf", "-d", "-W", elf]).stdout
+    return re.findall(rf"\({tag}\)\s+.*?\[(.*)\]", out)
+
+
 class Paths:
     def __init__(self, source, work):
         self.source = Path(source).resolve()
@@ -111,7 +120,6 @@ class Paths:
         self.out = self.work / "out"
         self.iso = self.work / "medium.iso"
         self.bundle = self.out / "discmenu"
-        self.system_linked = self.source / "build" / "release" / "app" / "discmenu"
 
 
 # --- A private X server and the menus started on it -----------------------------------------
@@ -154,9 +162,10 @@ class Desktop(XSession):
         return process
 
 
-def check_window(desktop, process, bundle):
+def check_window(desktop, process, bundle, on_system_qt=False):
     """The menu's window shows the catalogue's caption and its icon; every Qt library and plugin
-    in the process comes from the bundle."""
+    in the process comes from the bundle, or, with on_system_qt, from the system and nothing of
+    the bundle's lib/ and plugins/ is loaded."""
     window = desktop.wait_window(CAPTION, WINDOW_TIMEOUT, process)
     caption = desktop.x("xdotool", "getwindowname", window).strip()
     check(caption == CAPTION, f"caption {caption!r}, expected {CAPTION!r}")
@@ -172,11 +181,35 @@ def check_window(desktop, process, bundle):
             mapped.add(parts[5])
     for path in sorted(mapped):
         name = os.path.basename(path)
-        if name.startswith("libQt6") or name in bundled or "/plugins/" in path or "/qt6/" in path:
+        if on_system_qt:
+            check(not path.startswith((str(bundle / "lib") + "/", str(bundle / "plugins") + "/")),
+                  f"the menu runs on the system's Qt but loaded {path} from its bundle")
+        elif name.startswith("libQt6") or name in bundled or "/plugins/" in path or "/qt6/" in path:
             check(path.startswith(str(bundle) + "/"), f"the menu loaded {path} from outside its bundle {bundle}")
-    for plugin in PLUGINS:
-        check(str(bundle / "plugins" / plugin) in mapped, f"the menu did not load the bundled plugin {plugin}")
+    plugins = [f"{SYSTEM_LIBS}/qt6/plugins/{p}" for p in PLUGINS] if on_system_qt else \
+        [str(bundle / "plugins" / p) for p in PLUGINS]
+    for plugin in plugins:
+        check(plugin in mapped, f"the menu did not load the plugin {plugin}")
+    check(any(os.path.basename(p).startswith("libQt6Core.so") for p in mapped), "the menu loaded no libQt6Core")
     return window
+
+
+def verbose_line(log):
+    """The launcher's DISCMENU_VERBOSE line about the Qt it took."""
+    lines = [line for line in log.read_text(errors="replace").splitlines() if line.startswith("discmenu: runs on")]
+    check(lines, f"the launcher did not say which Qt it took: {log.read_text(errors='replace')!r}")
+    return lines[0]
+
+
+def record_environment(medium, variables):
+    """Makes the first entry's set-up on the medium copy append "name|folder|" and then the values
+    of `variables` ("(unset)" for an unset one), one per line, to $DISCMENU_MARKER."""
+    setup = medium / "editor" / "setup.sh"
+    os.chmod(setup.parent, 0o755)  # an extracted image's folders are read-only
+    setup.unlink()
+    values = "".join(f'"${{{v}-(unset)}}" ' for v in variables)
+    setup.write_text('#!/bin/sh\nprintf \'%s\\n\' "Text Editor|$(pwd)|" ' + values + '>>"$DISCMENU_MARKER"\n')
+    setup.chmod(0o755)
 
 
 # --- Steps -------------------------------------------------------------------------------------
@@ -198,7 +231,11 @@ def step_refusals(p):
     with_bundle = base / "with-bundle"
     shutil.copytree(p.sample, with_bundle, symlinks=True)
     (with_bundle / "discmenu" / "lib").mkdir(parents=True)
-    before = {folder: tree_state(folder) for folder in (src, with_autorun, with_bundle, base / "full")}
+    with_qt_conf = base / "with-qt-conf"
+    shutil.copytree(p.sample, with_qt_conf, symlinks=True)
+    (with_qt_conf / "discmenu").mkdir()
+    (with_qt_conf / "discmenu" / "Qt.conf").write_text("[Paths]\nPlugins = plugins\n")
+    before = {folder: tree_state(folder) for folder in (src, with_autorun, with_bundle, with_qt_conf, base / "full")}
 
     cases = [
         # (arguments, exit code, words the message must hold)
@@ -217,6 +254,7 @@ def step_refusals(p):
         ([src, base / "o6", "--iso", base / "nowhere" / "x.iso"], 1, "does not exist"),
         ([with_autorun, base / "o7"], 1, "Autorun"),
         ([with_bundle, base / "o8"], 1, "discmenu/lib"),
+        ([with_qt_conf, base / "o9"], 1, "discmenu/Qt.conf"),
     ]
     problems = []
     for args, code, words in cases:
@@ -225,7 +263,11 @@ def step_refusals(p):
         if result.returncode != code or words not in result.stderr:
             problems.append(f"make-medium {shown}: exit {result.returncode}, expected {code} with "
                             f"{words!r}; said: {result.stderr.strip()}")
-    for name in ("o1", "o2", "o3", "o4", "o5", "o6", "o7", "o8"):
+    result = run([p.make_medium, src, base / "o10", "--iso", base / "o10.iso"], timeout=120,
+                 env=dict(os.environ, SOURCE_DATE_EPOCH="last Tuesday"))
+    if result.returncode != 1 or 'SOURCE_DATE_EPOCH is "last Tuesday"; expected seconds' not in result.stderr:
+        problems.append(f"a SOURCE_DATE_EPOCH that is no number: exit {result.returncode}; said: {result.stderr.strip()}")
+    for name in ("o1", "o2", "o3", "o4", "o5", "o6", "o7", "o8", "o9", "o10", "o10.iso"):
         if (base / name).exists():
             problems.append(f"a refused call left {name} behind")
     for folder, state in before.items():
@@ -345,12 +387,23 @@ def step_bundle(p):
             elif (soname.startswith("libQt6") or soname in libs) and not path.startswith(str(bundle) + "/"):
                 problems.append(f"{where}: {soname} resolves to {path}, outside the bundle")
 
-    sections = run(["readelf", "-S", "-W", bundle / "discmenu"]).stdout
-    if ".symtab" in sections:
-        problems.append("discmenu is not stripped")
-    conf = (bundle / "qt.conf").read_text()
-    if not re.search(r"^Plugins\s*=\s*plugins\s*$", conf, re.M):
-        problems.append(f"qt.conf does not point Qt at plugins/: {conf!r}")
+    for name in ("discmenu", "discmenu-app.so"):
+        if ".symtab" in run(["readelf", "-S", "-W", bundle / name]).stdout:
+            problems.append(f"{name} is not stripped")
+    # The launcher must start where the desktop lacks Qt and the C++ library the menu needs.
+    if dynamic_entries(bundle / "discmenu", "NEEDED") != ["libc.so.6"]:
+        problems.append(f"the launcher needs {dynamic_entries(bundle / 'discmenu', 'NEEDED')}, expected libc.so.6 alone")
+    # A qt.conf would send the desktop's Qt to the bundled plugins.
+    for name in ("qt.conf", "qt6.conf"):
+        if (bundle / name).exists():
+            problems.append(f"discmenu/{name} exists")
+    # Run paths are DT_RPATH, which LD_LIBRARY_PATH cannot override.
+    for elf, wanted in [(bundle / "discmenu-app.so", "$ORIGIN/lib")] + \
+            [(bundle / "lib" / name, "$ORIGIN") for name in libs] + \
+            [(bundle / "plugins" / plugin, "$ORIGIN/../../lib") for plugin in PLUGINS]:
+        rpath, runpath = dynamic_entries(elf, "RPATH"), dynamic_entries(elf, "RUNPATH")
+        if rpath != [wanted] or runpath:
+            problems.append(f"{elf.relative_to(p.out)}: RPATH {rpath}, RUNPATH {runpath}; expected RPATH {wanted!r} alone")
 
     autorun = p.out / "autorun.sh"
     if not os.access(autorun, os.X_OK):
@@ -402,22 +455,19 @@ def step_hidden_inside(p):
           f"cannot hide {SYSTEM_LIBS}/qt6")
     print(f"hid {len(hidden)} system libraries and {SYSTEM_LIBS}/qt6")
 
-    # The hiding works: the system-linked build cannot start.
-    check(p.system_linked.is_file(), f"no system-linked build at {p.system_linked}")
-    try:
-        proof = run([p.system_linked], cwd=medium, timeout=10,
-                    env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-        check(proof.returncode != 0 and "libQt6" in proof.stderr,
-              f"the system-linked menu was not stopped by the hiding (exit {proof.returncode}): {proof.stderr}")
-    except subprocess.TimeoutExpired:
-        raise TestFailure("the system-linked menu started although the system's Qt is hidden")
+    # The hiding works: the loader finds no system Qt (make-medium builds no system-linked program).
+    for library in ("libQt6Core.so.6", "libQt6Widgets.so.6"):
+        proof = run([sys.executable, "-c", f"import ctypes; ctypes.CDLL({library!r})"], timeout=10)
+        check(proof.returncode != 0, f"the loader still finds the system's {library} although it is hidden")
 
     with Desktop(p.work, "hidden") as desktop:
         marker = p.work / "hidden-marker.txt"
         marker.unlink(missing_ok=True)
         # Started from elsewhere: autorun.sh makes the medium's root current itself.
-        menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker))
+        menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker), DISCMENU_VERBOSE="1")
         window = check_window(desktop, menu, bundle)
+        said = verbose_line(desktop.logs[-1])
+        check("runs on the bundled Qt: the system lacks libQt6" in said, f"the launcher said: {said}")
         desktop.focus(window)
         desktop.key("alt+i")
         line = wait_until(lambda: marker.exists() and marker.read_text().strip(), ACTION_TIMEOUT,
@@ -436,7 +486,7 @@ def step_iso(p):
     check(on_image == on_medium, f"the image differs from the medium: only on the image "
                                  f"{sorted(on_image - on_medium)}, only on the medium {sorted(on_medium - on_image)}")
     for name in ("/contents.inf", "/autorun.sh", "/autorun.inf", "/discmenu.ico", "/discmenu/discmenu",
-                 "/discmenu/qt.conf", "/discmenu/lib/libQt6Core.so.6", "/discmenu/plugins/platforms/libqxcb.so",
+                 "/discmenu/discmenu-app.so", "/discmenu/lib/libQt6Core.so.6", "/discmenu/plugins/platforms/libqxcb.so",
                  "/" + MIXED_CASE):
         check(name in on_image, f"{name} is not on the image")
 
@@ -458,15 +508,82 @@ def step_iso(p):
         check(os.access(tree / name, os.X_OK) == executable,
               f"{name} is {'not ' if executable else ''}executable in the extracted tree")
 
-    # Here the system's Qt is in sight: the menu must still take the bundled one.
-    with Desktop(p.work, "iso") as desktop:
-        menu = desktop.start(tree / "autorun.sh", cwd="/")
-        check_window(desktop, menu, tree / "discmenu")
+    # Here the system's Qt (Debian's, as new as the one the menu was built with) is in sight: the
+    # menu runs on it. Told to take the bundled one, it takes nothing of the system's Qt, even
+    # where the environment points the loader and Qt at it; the set-up it starts gets the user's
+    # environment back.
+    system_plugins = f"{SYSTEM_LIBS}/qt6/plugins"
+    cases = [
+        # (name, environment, on the system's Qt, what the launcher says)
+        ("iso-system", {}, True, "runs on the system's Qt"),
+        ("iso-bundled", {"DISCMENU_QT": "bundled", "LD_LIBRARY_PATH": SYSTEM_LIBS, "QT_PLUGIN_PATH": system_plugins,
+                         "QT_QPA_PLATFORM_PLUGIN_PATH": f"{system_plugins}/platforms", "QT_QPA_PLATFORM": "xcb"},
+         False, "runs on the bundled Qt (DISCMENU_QT=bundled)"),
+    ]
+    record_environment(tree, ["DISCMENU_QT", "LD_LIBRARY_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH"])
+    for name, env, on_system_qt, words in cases:
+        with Desktop(p.work, name) as desktop:
+            marker = p.work / f"{name}-marker.txt"
+            marker.unlink(missing_ok=True)
+            # The launcher started by hand from the medium's root, as autorun.sh does.
+            menu = desktop.start(tree / "discmenu" / "discmenu", cwd=tree, DISCMENU_VERBOSE="1",
+                                 DISCMENU_MARKER=str(marker), **env)
+            window = check_window(desktop, menu, tree / "discmenu", on_system_qt=on_system_qt)
+            said = verbose_line(desktop.logs[-1])
+            check(said.startswith(f"discmenu: {words}"), f"{name}: the launcher said {said!r}, expected {words!r}")
+            desktop.focus(window)
+            desktop.key("alt+i")
+            lines = wait_until(lambda: marker.exists() and len(marker.read_text().splitlines()) >= 4,
+                               ACTION_TIMEOUT, "the set-up of the first entry to write the marker")
+            seen = marker.read_text().splitlines()[1:4]
+            wanted = ["(unset)", env.get("LD_LIBRARY_PATH", "(unset)"), env.get("QT_QPA_PLATFORM_PLUGIN_PATH", "(unset)")]
+            check(lines and seen == wanted, f"{name}: the set-up saw DISCMENU_QT, LD_LIBRARY_PATH, "
+                                            f"QT_QPA_PLATFORM_PLUGIN_PATH = {seen}, expected {wanted}")
     remove_tree(tree)
 
 
+def step_reproducible(p):
+    """The image of the same SRC made again is the same, byte for byte, and FILE.sha256 says so;
+    its dates are those of the newest file of SRC, or SOURCE_DATE_EPOCH."""
+    check(p.iso.is_file(), f"no image at {p.iso} (did the make step run?)")
+    first = p.iso.read_bytes()
+    digest = hashlib.sha256(first).hexdigest()
+    listed = (p.work / "medium.iso.sha256").read_text()
+    check(listed == f"{digest}  medium.iso\n", f"medium.iso.sha256 holds {listed!r}, expected the digest {digest}")
+    check(run(["sha256sum", "-c", "medium.iso.sha256"], cwd=p.work).returncode == 0, "sha256sum -c fails")
+
+    newest = max(int(x.lstat().st_mtime) for x in p.src.rglob("*") if x.is_file() or x.is_symlink())
+    epoch = 1700000000
+    cases = [
+        # (name, SOURCE_DATE_EPOCH or None, the dates the image must carry, same bytes as the first)
+        ("again", None, newest, True),
+        ("dated", str(epoch), epoch, False),
+    ]
+    for name, source_date, date, same in cases:
+        out, iso = p.work / f"out-{name}", p.work / f"medium-{name}.iso"
+        remove_tree(out)
+        env = {k: v for k, v in os.environ.items() if k != "SOURCE_DATE_EPOCH"}
+        if source_date:
+            env["SOURCE_DATE_EPOCH"] = source_date
+        result = run([p.make_medium, p.src, out, "--iso", iso], env=env, timeout=800)
+        check(result.returncode == 0, f"make-medium ({name}) failed:\n{result.stderr}")
+        check((iso.read_bytes() == first) == same,
+              f"{name}: the image is {'not ' if same else ''}the same as the first one")
+        info = run(["xorriso", "-indev", iso, "-pvd_info"]).stdout
+        stamp = time.strftime("%Y%m%d%H%M%S00", time.gmtime(date))
+        for field in ("Creation Time", "Modif. Time"):
+            found = re.search(rf"^{re.escape(field)}\s*:\s*(\d+)", info, re.M)
+            check(found and found.group(1) == stamp, f"{name}: {field} {found.group(1) if found else None}, "
+                                                     f"expected {stamp}")
+        listing = run(["xorriso", "-indev", iso, "-find", "/discmenu/discmenu", "-exec", "lsdl"]).stdout
+        check(time.strftime("%b %e", time.gmtime(date)) in listing, f"{name}: file dates {listing.strip()!r}")
+        remove_tree(out)
+        iso.unlink()
+        Path(str(iso) + ".sha256").unlink()
+
+
 STEPS = {"labels": step_labels, "refusals": step_refusals, "make": step_make, "bundle": step_bundle, "hidden": step_hidden,
-         "hidden-inside": step_hidden_inside, "iso": step_iso}
+         "hidden-inside": step_hidden_inside, "iso": step_iso, "reproducible": step_reproducible}
 
 
 def main(argv):

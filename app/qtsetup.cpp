@@ -1,0 +1,36 @@
+#include "app/qtsetup.h"
+
+#include <dlfcn.h>
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <filesystem>
+#include <system_error>
+
+namespace app {
+
+PluginSetup keepPluginsInBundle() {
+    PluginSetup setup;
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&qVersion), &info) == 0 || !info.dli_fname) return setup;
+    std::error_code error;
+    const auto program = std::filesystem::canonical("/proc/self/exe", error);
+    if (error) return setup;
+    const auto core = std::filesystem::canonical(info.dli_fname, error);
+    if (error || core.parent_path() != program.parent_path() / "lib") return setup;
+
+    setup.bundled = true;
+    const auto plugins = program.parent_path() / "plugins";
+    QCoreApplication::setLibraryPaths({QString::fromStdString(plugins.string())});
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM_PLUGIN_PATH")) {
+        setup.platformPluginPath = qgetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+        qunsetenv("QT_QPA_PLATFORM_PLUGIN_PATH");
+    }
+    return setup;
+}
+
+void restoreEnvironment(const PluginSetup& setup) {
+    if (setup.platformPluginPath) qputenv("QT_QPA_PLATFORM_PLUGIN_PATH", *setup.platformPluginPath);
+}
+
+}  // namespace app

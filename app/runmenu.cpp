@@ -1,0 +1,33 @@
+#include "app/runmenu.h"
+
+#include <QApplication>
+
+#include "app/display.h"
+#include "app/qtsetup.h"
+#include "core/menu.h"
+#include "platform/posix/realplatform.h"
+#include "qt/menuwindow.h"
+
+namespace app {
+
+int runMenu(int argc, char* argv[]) {
+    if (reportMissingDisplay(argc, argv)) return 1;
+    // The platform plugin is loaded while the QApplication is made: its folder is settled first.
+    const PluginSetup plugins = keepPluginsInBundle();
+    QApplication application(argc, argv);
+    restoreEnvironment(plugins);
+    QApplication::setApplicationName(QStringLiteral("discmenu"));
+
+    platform::RealPlatform platform;
+    qt::MenuWindow window;
+    core::Menu menu(window, platform);
+    if (const auto error = menu.load()) {
+        platform.reportFatal(error->message());
+        return 1;
+    }
+    window.connectTo(menu);
+    window.show();
+    return QApplication::exec();
+}
+
+}  // namespace app
