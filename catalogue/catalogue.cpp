@@ -3,29 +3,22 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <optional>
 #include <system_error>
 
+#include "catalogue/systemfile.h"
 #include "platform/fieldinput.h"
 
 namespace catalogue {
 namespace {
 
-namespace fs = std::filesystem;
 using platform::Field;
 
 // A catalogue is a small text file; anything far larger is not one, and reading it whole could
 // exhaust memory.
-constexpr std::uintmax_t MaxFileBytes = 64u * 1024 * 1024;
-
-// A path as UTF-8 text, on every system (path::string() would use Windows' ANSI code page there).
-std::string utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
+constexpr std::size_t MaxFileBytes = 64u * 1024 * 1024;
 
 constexpr int FirstColourField = 11;
 constexpr int LeadInField = 20;
@@ -217,48 +210,35 @@ Result readCatalogue(std::string_view bytes, std::string_view fileName) {
     }
 }
 
-Result loadCatalogue(const fs::path& file, std::string_view displayName) {
+Result loadCatalogue(const std::string& file, std::string_view displayName) {
     const std::string name(displayName);
     const auto cannotRead = [&](std::string what) {
         return Error{Error::Kind::CannotRead, name, 0, std::move(what)};
     };
 
-    std::error_code ec;
-    const fs::file_status status = fs::status(file, ec);
-    if (status.type() == fs::file_type::not_found) {
-        std::error_code ignored;
-        fs::path folder = fs::absolute(file, ignored).parent_path();
-        if (folder.empty()) folder = file.parent_path();
-        return Error{Error::Kind::FileNotFound, name, 0,
-                     "the file does not exist in the folder " + utf8(folder.lexically_normal()) +
-                         " (a catalogue named \"" + utf8(file.filename()) + "\" was expected)"};
-    }
-    if (ec) return cannotRead("the file cannot be examined (" + ec.message() + ")");
-    if (status.type() == fs::file_type::directory) {
-        return cannotRead("this is a folder, not a file (a catalogue file of that name was expected)");
-    }
-    // Reading a pipe or device could block for ever.
-    if (status.type() != fs::file_type::regular) {
-        return cannotRead("this is not an ordinary file (a catalogue file of that name was expected)");
+    const systemfile::Probe probe = systemfile::probe(file);
+    switch (probe.type) {
+        case systemfile::Type::Missing:
+            return Error{Error::Kind::FileNotFound, name, 0,
+                         "the file does not exist in the folder " + probe.folder + " (a catalogue named \"" +
+                             probe.name + "\" was expected)"};
+        case systemfile::Type::Unknown:
+            return cannotRead("the file cannot be examined (" + probe.reason + ")");
+        case systemfile::Type::Folder:
+            return cannotRead("this is a folder, not a file (a catalogue file of that name was expected)");
+        // Reading a pipe or device could block for ever.
+        case systemfile::Type::Other:
+            return cannotRead("this is not an ordinary file (a catalogue file of that name was expected)");
+        case systemfile::Type::File:
+            break;
     }
 
-    errno = 0;
-    // A stream opened from the path itself takes any name the system has, also on Windows.
-    std::ifstream stream(file, std::ios::binary);
-    if (!stream) {
-        return cannotRead("the file cannot be opened (" + std::generic_category().message(errno) + ")");
-    }
     std::string bytes;
-    char buffer[65536];
-    while (stream.read(buffer, sizeof buffer) || stream.gcount() > 0) {
-        bytes.append(buffer, std::size_t(stream.gcount()));
-        if (bytes.size() > MaxFileBytes) {
-            return cannotRead("the file is larger than " + std::to_string(MaxFileBytes / (1024 * 1024)) +
-                              " MiB; a catalogue is a small text file");
-        }
-    }
-    if (stream.bad()) {
-        return cannotRead("reading the file failed (" + std::generic_category().message(errno) + ")");
+    std::string reason;
+    if (!systemfile::readAll(file, MaxFileBytes, bytes, reason)) return cannotRead(reason);
+    if (bytes.size() > MaxFileBytes) {
+        return cannotRead("the file is larger than " + std::to_string(MaxFileBytes / (1024 * 1024)) +
+                          " MiB; a catalogue is a small text file");
     }
     return readCatalogue(bytes, displayName);
 }

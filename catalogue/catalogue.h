@@ -3,7 +3,6 @@
 // returned as values, never reported or acted upon here.
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -80,7 +79,7 @@ using Result = std::variant<Module1, Error>;
 // Reads a catalogue from its bytes. `fileName` only names the file in messages.
 Result readCatalogue(std::string_view bytes, std::string_view fileName = CatalogueFileName);
 
-// Opens and reads a catalogue file. `displayName` names it in messages.
-Result loadCatalogue(const std::filesystem::path& file, std::string_view displayName = CatalogueFileName);
+// Opens and reads a catalogue file, named by its path in UTF-8. `displayName` names it in messages.
+Result loadCatalogue(const std::string& file, std::string_view displayName = CatalogueFileName);
 
 }  // namespace catalogue

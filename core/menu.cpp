@@ -1,6 +1,6 @@
 #include "core/menu.h"
 
-#include <filesystem>
+#include <algorithm>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -8,24 +8,30 @@
 namespace core {
 namespace {
 
-namespace fs = std::filesystem;
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-fs::path pathOf(const std::string& utf8) { return fs::path(std::u8string(utf8.begin(), utf8.end())); }
-
-std::string utf8Of(const fs::path& path) {
-    const std::u8string text = path.lexically_normal().u8string();
-    std::string result(text.begin(), text.end());
-    // "/media/cdrom/" and "/media/cdrom" name one folder; say it one way.
-    while (result.size() > 1 && (result.back() == '/' || result.back() == '\\') &&
-           result[result.size() - 2] != ':')
-        result.pop_back();
-    return result;
+// A folder as given, without separators at its end ("/media/cdrom/" and "/media/cdrom" name one
+// folder), but keeping a root ("/", "C:\\").
+std::string withoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && isSeparator(folder.back()) && folder[folder.size() - 2] != ':')
+        folder.pop_back();
+    return folder;
 }
 
-bool sameFolder(const fs::path& a, const fs::path& b) {
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    return a.lexically_normal() == b.lexically_normal();
+// The folder that holds `folder`; empty for a root.
+std::string parentOf(const std::string& folder) {
+    const std::size_t last = folder.find_last_of("/\\");
+    if (last == std::string::npos || last + 1 == folder.size()) return {};
+    if (last == 0) return folder.substr(0, 1);
+    if (folder[last - 1] == ':') return folder.substr(0, last + 1);
+    return folder.substr(0, last);
+}
+
+std::string fileIn(const std::string& folder, const char* name) {
+    if (folder.empty() || isSeparator(folder.back())) return folder + name;
+    return folder +
+           (folder.find('\\') != std::string::npos && folder.find('/') == std::string::npos ? "\\" : "/") +
+           name;
 }
 
 // A text read back from the window, without leading and trailing blanks.
@@ -33,11 +39,6 @@ std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
     if (first == std::string_view::npos) return {};
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
-
-bool catalogueIn(const fs::path& folder) {
-    std::error_code ec;
-    return fs::exists(folder / catalogue::CatalogueFileName, ec);
 }
 
 }  // namespace
@@ -51,35 +52,36 @@ std::optional<catalogue::Error> Menu::load() {
     // Started from a desktop, the current directory is often not the medium: look beside the
     // program too, and in the folder above it, where the catalogue is when the program has a
     // folder of its own on the medium. The first folder that holds a catalogue becomes current.
-    const fs::path current = pathOf(platform_.currentDirectory());
-    const fs::path programFolder = pathOf(platform_.applicationPath());
-    std::vector<fs::path> searched{current};
-    for (const fs::path& folder : {programFolder, programFolder.parent_path()}) {
-        bool seen = folder.empty();
-        for (const fs::path& other : searched) seen = seen || sameFolder(folder, other);
-        if (!seen) searched.push_back(folder);
+    const std::string current = withoutTrailingSeparators(platform_.currentDirectory());
+    const std::string programFolder = withoutTrailingSeparators(platform_.applicationPath());
+    std::vector<std::string> searched{current};
+    for (const std::string& folder : {programFolder, parentOf(programFolder)}) {
+        if (!folder.empty() && std::find(searched.begin(), searched.end(), folder) == searched.end())
+            searched.push_back(folder);
     }
 
-    fs::path found = current;
-    for (const fs::path& folder : searched) {
-        if (!catalogueIn(folder)) continue;
-        if (&folder != &searched.front()) platform_.changeDirectory(utf8Of(folder));
-        found = pathOf(platform_.currentDirectory());
-        break;
-    }
-
-    catalogue::Result result = catalogue::loadCatalogue(found / catalogue::CatalogueFileName);
-    if (auto* error = std::get_if<catalogue::Error>(&result)) {
-        if (error->kind == catalogue::Error::Kind::FileNotFound && searched.size() > 1) {
-            error->what += ", nor in";
-            for (std::size_t i = 1; i < searched.size(); ++i)
-                error->what += (i > 1 ? " or " : " ") + utf8Of(searched[i]);
-            error->what += ", where the menu program looks next";
+    std::optional<catalogue::Error> missing;
+    for (std::size_t i = 0; i < searched.size(); ++i) {
+        catalogue::Result result =
+            catalogue::loadCatalogue(fileIn(searched[i], catalogue::CatalogueFileName));
+        if (auto* error = std::get_if<catalogue::Error>(&result)) {
+            if (error->kind == catalogue::Error::Kind::FileNotFound) {
+                if (!missing) missing = std::move(*error);
+                continue;
+            }
+            return *error;
         }
-        return *error;
+        if (i > 0) platform_.changeDirectory(searched[i]);
+        present(std::move(std::get<catalogue::Module1>(result)));
+        return std::nullopt;
     }
-    present(std::move(std::get<catalogue::Module1>(result)));
-    return std::nullopt;
+    if (searched.size() > 1) {
+        missing->what += ", nor in";
+        for (std::size_t i = 1; i < searched.size(); ++i)
+            missing->what += (i > 1 ? " or " : " ") + searched[i];
+        missing->what += ", where the menu program looks next";
+    }
+    return missing;
 }
 
 void Menu::present(catalogue::Module1 tables) {
