@@ -1,26 +1,13 @@
 #include <windows.h>
 
 #include "catalogue/systemfile.h"
+#include "platform/windows/wintext.h"
 
 namespace catalogue::systemfile {
 namespace {
 
-std::wstring wide(const std::string& text) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring result(std::size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), result.data(), n);
-    return result;
-}
-
-std::string utf8(const std::wstring& text) {
-    if (text.empty()) return {};
-    const int n =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(std::size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), result.data(), n, nullptr, nullptr);
-    return result;
-}
+using platform::win::narrow;
+using platform::win::widen;
 
 std::string describe(DWORD error) {
     switch (error) {
@@ -39,7 +26,7 @@ std::string describe(DWORD error) {
 
 Probe probe(const std::string& path) {
     Probe result;
-    const std::wstring file = wide(path);
+    const std::wstring file = widen(path);
     const DWORD size = GetFullPathNameW(file.c_str(), 0, nullptr, nullptr);
     std::wstring full(size, L'\0');
     wchar_t* namePart = nullptr;
@@ -47,10 +34,10 @@ Probe probe(const std::string& path) {
     if (written > 0 && written < size) {
         full.resize(written);
         const std::size_t nameAt = namePart ? std::size_t(namePart - full.data()) : full.size();
-        result.name = utf8(full.substr(nameAt));
+        result.name = narrow(full.substr(nameAt));
         std::wstring folder = full.substr(0, nameAt);
         if (folder.size() > 3 && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
-        result.folder = utf8(folder);
+        result.folder = narrow(folder);
     } else {
         result.name = path;
     }
@@ -76,7 +63,7 @@ Probe probe(const std::string& path) {
 
 bool readAll(const std::string& path, std::size_t limit, std::string& bytes, std::string& reason) {
     const HANDLE file =
-        CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         reason = "the file cannot be opened (" + describe(GetLastError()) + ")";

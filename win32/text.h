@@ -1,12 +1,15 @@
 #pragma once
-// Text conversions between the core's UTF-8 and the wide strings of the Windows API.
+// Text for the Win32 controls: line ends and access keys (UTF-8 and wide strings convert through
+// platform::win).
 #include <string>
 #include <string_view>
 
+#include "platform/windows/wintext.h"
+
 namespace win32 {
 
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view wide);
+using platform::win::narrow;
+using platform::win::widen;
 
 // Text for a multi-line edit control, which breaks lines only at CR LF: every line end (CR LF,
 // LF or CR alone) becomes CR LF.
