@@ -102,13 +102,15 @@ class Session(XSession):
         self.root = root
         self.prefix = root / "prefix"
         self.record = root / "record.txt"
+        self.marker = root / "marker.txt"  # the sample's own set-ups write here
         self.menus = []
         self.snapshots = {}
         copy_prefix(template, self.prefix)
 
     def environment(self):
         return make_env(self.display, self.root / "runtime", drop_prefixes=("WINE",), WINEPREFIX=str(self.prefix),
-                        DISCMENU_RECORD=windows_path(self.record), **WINE_ENV)
+                        DISCMENU_RECORD=windows_path(self.record), DISCMENU_MARKER=windows_path(self.marker),
+                        **WINE_ENV)
 
     def __exit__(self, exc_type, exc, tb):
         if exc_type is not None and self.env and self.xvfb.poll() is None:
@@ -352,6 +354,32 @@ def test_keys(s):
     s.check_media_untouched()
 
 
+def test_sample(s):
+    """The sample medium as published, whose catalogue names setup.sh: every entry installs on
+    Windows through the setup.bat beside it, in its folder, with its arguments."""
+    medium = s.root / "sample"
+    shutil.copytree(s.sample, medium)
+    shutil.copy2(s.discmenu, medium / "discmenu.exe")
+    s.snapshots[medium] = tree_state(medium)
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    expected = [("Text Editor", "editor", ""), ("Card Game", "cards", ""), ("Photo Viewer", "photos", "--typical"),
+                ("Typing Tutor", "typing", ""), ("Fonts Pack", "fonts", "")]
+    for row, (name, folder, arguments) in enumerate(expected):
+        s.activate(menu, window)
+        s.list_click(window, row)
+        s.key("alt+i")
+
+        def written():
+            menu.check_running()
+            lines = s.marker.read_text(errors="replace").splitlines() if s.marker.exists() else []
+            return lines if len(lines) > row else None
+        line = wait_until(written, ACTION_TIMEOUT, f"the set-up of {name}")[row]
+        wanted = f"{name}|{windows_path(medium / folder)}|{arguments}"
+        check(line.strip().lower() == wanted.lower(), f"set-up run {line!r}, expected {wanted!r}")
+    s.check_media_untouched()
+
+
 def send_close(s, window):
     """Asks the window to close as a window manager's close box does (WM_DELETE_WINDOW), with the
     helper of the Linux end-to-end tests."""
@@ -381,6 +409,7 @@ def test_missing(s):
 TESTS = {
     "startup": test_startup,
     "install": test_install,
+    "sample": test_sample,
     "documents": test_documents,
     "keys": test_keys,
     "missing": test_missing,
