@@ -234,3 +234,41 @@ class XSession(XTools):
         if self.xvfb:
             end_process(self.xvfb)
         return False
+
+
+class MenuProcess:
+    """One running menu started as `command` (the program, or Wine and the program) in `cwd`, with
+    the session's environment; its standard error goes to a file in the session's folder."""
+
+    def __init__(self, session, command, cwd, caption, window_timeout, exit_timeout, interval):
+        self.session = session
+        self.caption, self.window_timeout, self.exit_timeout = caption, window_timeout, exit_timeout
+        self.interval = interval
+        index = len(session.menus) + 1
+        self.stdout = session.root / f"menu{index}.out"
+        self.stderr = session.root / f"menu{index}.err"
+        with open(self.stdout, "wb") as out, open(self.stderr, "wb") as err:
+            self.process = subprocess.Popen([str(part) for part in command], cwd=cwd, env=session.env,
+                                            stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+        session.menus.append(self)
+        session.processes.append(self.process)
+
+    def error_text(self):
+        return self.stderr.read_text(errors="replace") if self.stderr.exists() else ""
+
+    def window(self, name=None, timeout=None):
+        """Waits until the menu shows a window titled `name` (its caption unless given); fails at
+        once when the menu ends first. Wine too gives each window the Linux process id."""
+        return self.session.wait_window(name or self.caption, timeout or self.window_timeout, self.process,
+                                        pid=self.process.pid, output=self.error_text, interval=self.interval)
+
+    def wait_exit(self, timeout=None):
+        timeout = timeout or self.exit_timeout
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise TestFailure(f"the menu did not end within {timeout:g} s") from None
+
+    def check_running(self):
+        check(self.process.poll() is None,
+              f"the menu ended (status {self.process.returncode}); standard error:\n{self.error_text()}")

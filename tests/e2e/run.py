@@ -28,8 +28,8 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
-from xsession import (TestFailure, XSession, check, make_env, stand_in_opener, tree_state,  # noqa: E402
-                      wait_until)
+from xsession import (MenuProcess, TestFailure, XSession, check, make_env, stand_in_opener,  # noqa: E402
+                      tree_state, wait_until)
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 CLIENT_SIZE = (377, 345)
@@ -144,37 +144,11 @@ class Session(XSession):
         return self.viewer_log.read_text().splitlines() if self.viewer_log.exists() else []
 
 
-class Menu:
+class Menu(MenuProcess):
     """One running menu process."""
 
     def __init__(self, session, program, cwd):
-        self.session = session
-        index = len(session.menus) + 1
-        self.stdout = session.root / f"menu{index}.out"
-        self.stderr = session.root / f"menu{index}.err"
-        with open(self.stdout, "wb") as out, open(self.stderr, "wb") as err:
-            self.process = subprocess.Popen([str(program)], cwd=cwd, env=session.env,
-                                            stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-        session.menus.append(self)
-        session.processes.append(self.process)
-
-    def error_text(self):
-        return self.stderr.read_text(errors="replace")
-
-    def window(self, name=CAPTION, timeout=WINDOW_TIMEOUT):
-        """Waits until the window titled `name` is shown; fails at once when the menu ends first."""
-        return self.session.wait_window(name, timeout, self.process, pid=self.process.pid,
-                                        output=self.error_text, interval=0.05)
-
-    def wait_exit(self, timeout=EXIT_TIMEOUT):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise TestFailure(f"the menu did not end within {timeout:g} s") from None
-
-    def check_running(self):
-        check(self.process.poll() is None,
-              f"the menu ended (status {self.process.returncode}); standard error:\n{self.error_text()}")
+        super().__init__(session, [program], cwd, CAPTION, WINDOW_TIMEOUT, EXIT_TIMEOUT, interval=0.05)
 
 
 def send_wm_delete(display, window):

@@ -28,7 +28,7 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
-from xsession import TestFailure, XSession, check, make_env, tree_state, wait_until  # noqa: E402
+from xsession import MenuProcess, TestFailure, XSession, check, make_env, tree_state, wait_until  # noqa: E402
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 ENTRY_FOLDERS = ("editor", "cards", "photos", "typing", "fonts")
@@ -199,37 +199,11 @@ class Session(XSession):
         self.click(left + LIST_LEFT + 30, top + LIST_TOP + LIST_BORDER + row * ITEM_HEIGHT + 4, repeat=repeat)
 
 
-class Menu:
+class Menu(MenuProcess):
     """One running discmenu.exe under Wine."""
 
     def __init__(self, session, program, cwd):
-        self.session = session
-        index = len(session.menus) + 1
-        self.stderr = session.root / f"menu{index}.err"
-        with open(self.stderr, "wb") as err:
-            self.process = subprocess.Popen(["wine", str(program)], cwd=cwd, env=session.env,
-                                            stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
-        session.menus.append(self)
-        session.processes.append(self.process)
-
-    def error_text(self):
-        return self.stderr.read_text(errors="replace") if self.stderr.exists() else ""
-
-    def window(self, name=CAPTION, timeout=WINDOW_TIMEOUT):
-        """Waits until the menu shows a window titled `name`; fails at once when it ends first.
-        Wine gives each window the Linux process id of its program."""
-        return self.session.wait_window(name, timeout, self.process, pid=self.process.pid,
-                                        output=self.error_text, interval=0.1)
-
-    def wait_exit(self, timeout=EXIT_TIMEOUT):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            raise TestFailure(f"the menu did not end within {timeout:g} s") from None
-
-    def check_running(self):
-        check(self.process.poll() is None,
-              f"the menu ended (status {self.process.returncode}); standard error:\n{self.error_text()}")
+        super().__init__(session, ["wine", program], cwd, CAPTION, WINDOW_TIMEOUT, EXIT_TIMEOUT, interval=0.1)
 
     def check_alone(self):
         """The menu runs and shows its window only: no message box, no dialog."""
