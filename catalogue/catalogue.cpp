@@ -102,8 +102,12 @@ template <typename Name>
 platform::Number Reader::number(const Field& field, const Name& name) {
     const platform::Number n = platform::parseNumber(field.text);
     if (!n.present) {
-        tables_.Notes.push_back({Note::Kind::NotANumber, field.line,
-                                 spell(name) + " (\"" + field.text + "\") holds no number; read as 0"});
+        // Built in one piece: a fuzzed catalogue often has a note for every entry.
+        constexpr std::string_view before = " (\"", after = "\") holds no number; read as 0";
+        std::string text = spell(name);
+        text.reserve(text.size() + before.size() + field.text.size() + after.size());
+        text.append(before).append(field.text).append(after);
+        tables_.Notes.push_back({Note::Kind::NotANumber, field.line, std::move(text)});
     }
     return n;
 }

@@ -11,17 +11,13 @@ bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
 // Where the field text that starts at `pos` ends: at the next comma or line end, or at the end of
 // the text.
-//
-// This, nextLineEnd and asciiRunEnd below are the loops that visit every character of a file. The
-// fuzzer leaves them out of its instrumentation (fuzz/uninstrumented.txt), which would otherwise
-// trace each comparison they make; they must not be inlined for that.
-[[gnu::noinline]] std::size_t fieldEnd(std::string_view text, std::size_t pos) {
+std::size_t fieldEnd(std::string_view text, std::size_t pos) {
     while (pos < text.size() && text[pos] != ',' && !isLineEnd(text[pos])) ++pos;
     return pos;
 }
 
 // The first line end (CR or LF) at or after `pos` and before `stop`, or `stop` when there is none.
-[[gnu::noinline]] std::size_t nextLineEnd(std::string_view text, std::size_t pos, std::size_t stop) {
+std::size_t nextLineEnd(std::string_view text, std::size_t pos, std::size_t stop) {
     while (pos < stop && !isLineEnd(text[pos])) ++pos;
     return pos;
 }
@@ -57,7 +53,7 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
 
 // Where the run of ASCII bytes that starts at `i` ends. Catalogues are mostly ASCII, so the
 // functions below pass over such runs whole.
-[[gnu::noinline]] std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
+std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
     while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
     return i;
 }
