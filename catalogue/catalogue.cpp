@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "catalogue/systemfile.h"
 #include "platform/fieldinput.h"
@@ -42,79 +43,115 @@ constexpr FlagField FlagFields[4] = {
     {4, "licence at start-up flag (field 10)"},
 };
 
-// The reader stops at the first failure by throwing this; readCatalogue turns it into its result.
-struct Failure {
-    Error error;
-};
+// Fields are described to the reader by a fixed name or by a function that spells the name out.
+// Names go into messages and notes only, so the spelt-out ones are built only when one is needed:
+// a full catalogue would otherwise assemble about a thousand strings that are never shown.
+std::string spell(const char* name) { return name; }
+template <typename Name>
+std::string spell(const Name& name) {
+    return name();
+}
 
+// Reads the fields in order into `tables`. Every step that can fail returns false once the reading
+// has failed, and error() then says why. (Failures are returned rather than thrown: the fuzzer
+// reads mostly broken catalogues, and a throw costs more than reading a small file.)
 class Reader {
 public:
-    Reader(std::string_view bytes, std::string_view fileName) : in_(bytes), file_(fileName) {}
+    // Fills `tables`, which must be empty.
+    Reader(std::string_view bytes, std::string_view fileName, Module1& tables)
+        : in_(bytes), file_(fileName), tables_(tables) {}
 
-    Module1 read();
+    bool read();
+    Error& error() { return error_; }
 
 private:
-    // The next field, described by `name` (without article) in case the file ends before it.
-    Field expect(const std::string& name);
+    // The next field into `field`, described by `name` (without article) in case the file ends
+    // before it.
+    template <typename Name>
+    bool expect(Field& field, const Name& name);
     // Reads a numeric field; a field without a number reads as 0 and leaves a note.
-    platform::Number number(const Field& field, const std::string& name);
+    template <typename Name>
+    platform::Number number(const Field& field, const Name& name);
     // The same for a field with a range: a value outside [min, max] fails, naming the range.
-    std::int64_t numberIn(const Field& field, const std::string& name, std::int64_t min, std::int64_t max);
-    [[noreturn]] void fail(Error::Kind kind, int line, std::string what) const {
-        throw Failure{Error{kind, file_, line, std::move(what)}};
+    template <typename Name>
+    bool numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
+                  std::int64_t& value);
+    bool fail(Error::Kind kind, int line, std::string what) {
+        error_ = Error{kind, std::string(file_), line, std::move(what)};
+        return false;
     }
     void noteTrailingContent(int endMarkerLine);
 
     platform::FieldInput in_;
-    std::string file_;
-    Module1 tables_;
+    std::string_view file_;
+    Module1& tables_;
+    Error error_{};
 };
 
-Field Reader::expect(const std::string& name) {
-    if (auto field = in_.next()) return *std::move(field);
-    fail(Error::Kind::UnexpectedEnd, in_.line(), "the file ends where the " + name + " was expected");
+template <typename Name>
+bool Reader::expect(Field& field, const Name& name) {
+    if (auto next = in_.next()) {
+        field = *std::move(next);
+        return true;
+    }
+    return fail(Error::Kind::UnexpectedEnd, in_.line(),
+                "the file ends where the " + spell(name) + " was expected");
 }
 
-platform::Number Reader::number(const Field& field, const std::string& name) {
+template <typename Name>
+platform::Number Reader::number(const Field& field, const Name& name) {
     const platform::Number n = platform::parseNumber(field.text);
     if (!n.present) {
-        tables_.Notes.push_back({Note::Kind::NotANumber, field.line,
-                                 name + " (\"" + field.text + "\") holds no number; read as 0"});
+        // Built in one piece: a fuzzed catalogue often has a note for every entry.
+        constexpr std::string_view before = " (\"", after = "\") holds no number; read as 0";
+        std::string text = spell(name);
+        text.reserve(text.size() + before.size() + field.text.size() + after.size());
+        text.append(before).append(field.text).append(after);
+        tables_.Notes.push_back({Note::Kind::NotANumber, field.line, std::move(text)});
     }
     return n;
 }
 
-std::int64_t Reader::numberIn(const Field& field, const std::string& name, std::int64_t min,
-                              std::int64_t max) {
+template <typename Name>
+bool Reader::numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
+                      std::int64_t& value) {
     const platform::Number n = number(field, name);
     if (n.overflow || n.value < min || n.value > max) {
         const std::string shown = n.overflow ? "\"" + field.text + "\"" : std::to_string(n.value);
-        fail(Error::Kind::NumberOutOfRange, field.line,
-             "the " + name + " is " + shown + ", outside the range " + std::to_string(min) + " to " +
-                 std::to_string(max));
+        return fail(Error::Kind::NumberOutOfRange, field.line,
+                    "the " + spell(name) + " is " + shown + ", outside the range " + std::to_string(min) +
+                        " to " + std::to_string(max));
     }
-    return n.value;
+    value = n.value;
+    return true;
 }
 
-Module1 Reader::read() {
+bool Reader::read() {
     // A file that cannot be decoded as a whole is not read at all: its broken character may stand
     // anywhere, in a name as well as in the end marker.
     if (const auto& problem = in_.decodeProblem())
-        fail(Error::Kind::BrokenText, problem->line, problem->what);
+        return fail(Error::Kind::BrokenText, problem->line, problem->what);
     if (!in_.next()) {
-        fail(Error::Kind::UnexpectedEnd, in_.line(),
-             "the file holds no fields; a catalogue begins with two fields of free text, then the "
-             "title, subtitle, publisher and date");
+        return fail(Error::Kind::UnexpectedEnd, in_.line(),
+                    "the file holds no fields; a catalogue begins with two fields of free text, then the "
+                    "title, subtitle, publisher and date");
     }
-    expect("second field (free text, ignored)");
-    tables_.Title = expect("title (field 3)").text;
-    tables_.Subtitle = expect("subtitle (field 4)").text;
-    tables_.Publisher = expect("publisher (field 5)").text;
-    tables_.Date = expect("date (field 6)").text;
+    Field field;
+    if (!expect(field, "second field (free text, ignored)")) return false;
+    const std::pair<std::string*, const char*> texts[] = {
+        {&tables_.Title, "title (field 3)"},
+        {&tables_.Subtitle, "subtitle (field 4)"},
+        {&tables_.Publisher, "publisher (field 5)"},
+        {&tables_.Date, "date (field 6)"},
+    };
+    for (const auto& [text, name] : texts) {
+        if (!expect(field, name)) return false;
+        *text = std::move(field.text);
+    }
 
     // Any number is accepted: only exactly 1 means on, and an overflow (kept saturated) is off.
     for (const FlagField& flag : FlagFields) {
-        const Field field = expect(flag.name);
+        if (!expect(field, flag.name)) return false;
         tables_.DocumentFlags[flag.slot] = number(field, flag.name).value;
         tables_.FlagLine[flag.slot] = field.line;
     }
@@ -122,61 +159,81 @@ Module1 Reader::read() {
     // Colours are 32-bit patterns: values above 2147483647 name the same bits as the negative
     // ones (2147483653 is the system colour 0x80000005).
     for (int slot = 0; slot < 9; ++slot) {
-        const std::string name = std::string("colour for ") + ColourUse[slot] + " (field " +
-                                 std::to_string(FirstColourField + slot) + ")";
-        const Field field = expect(name);
-        tables_.ColourTable[slot] =
-            static_cast<std::int32_t>(numberIn(field, name, std::numeric_limits<std::int32_t>::min(),
-                                               std::numeric_limits<std::uint32_t>::max()));
+        const auto name = [slot] {
+            return std::string("colour for ") + ColourUse[slot] + " (field " +
+                   std::to_string(FirstColourField + slot) + ")";
+        };
+        std::int64_t colour = 0;
+        if (!expect(field, name) || !numberIn(field, name, std::numeric_limits<std::int32_t>::min(),
+                                              std::numeric_limits<std::uint32_t>::max(), colour)) {
+            return false;
+        }
+        tables_.ColourTable[slot] = static_cast<std::int32_t>(colour);
         tables_.ColourLine[slot] = field.line;
     }
 
     // The lead-in is read and dropped whatever it holds, so at least one entry is always read.
-    expect("lead-in of the program list (field " + std::to_string(LeadInField) + ")");
+    if (!expect(field,
+                [] { return "lead-in of the program list (field " + std::to_string(LeadInField) + ")"; })) {
+        return false;
+    }
 
     int n = 0;
     std::optional<Field> separator;
     while (!separator || separator->text != EndMarker) {
         if (n == MaxEntries) {
-            fail(Error::Kind::TooManyEntries, in_.line(),
-                 "a 202nd entry begins here; a catalogue holds at most " + std::to_string(MaxEntries) +
-                     " entries");
+            return fail(Error::Kind::TooManyEntries, in_.line(),
+                        "a 202nd entry begins here; a catalogue holds at most " + std::to_string(MaxEntries) +
+                            " entries");
         }
         ++n;
-        const std::string entry = " of entry " + std::to_string(n);
+        // ofEntry("size") names the size of entry n, should a message need it.
+        const auto ofEntry = [n](const char* what) {
+            return [n, what] { return what + (" of entry " + std::to_string(n)); };
+        };
         if (separator) {
             // The previous separator promised this entry; say so if the file ends instead.
-            if (auto field = in_.next()) {
-                tables_.ProgramName[n] = field->text;
-                tables_.EntryLine[n] = field->line;
-            } else {
-                fail(Error::Kind::UnexpectedEnd, in_.line(),
-                     "the file ends where the name" + entry + " was expected (the separator on line " +
-                         std::to_string(separator->line) + " is not the end marker \"<<\")");
+            auto name = in_.next();
+            if (!name) {
+                return fail(Error::Kind::UnexpectedEnd, in_.line(),
+                            "the file ends where the " + ofEntry("name")() +
+                                " was expected (the separator on line " + std::to_string(separator->line) +
+                                " is not the end marker \"<<\")");
             }
-        } else {
-            const Field name = expect("name" + entry);
-            tables_.ProgramName[n] = name.text;
-            tables_.EntryLine[n] = name.line;
+            field = *std::move(name);
+        } else if (!expect(field, ofEntry("name"))) {
+            return false;
         }
-        const Field size = expect("size" + entry);
-        tables_.ProgramSize[n] =
-            static_cast<std::int32_t>(numberIn(size, "size" + entry, std::numeric_limits<std::int32_t>::min(),
-                                               std::numeric_limits<std::int32_t>::max()));
-        tables_.ProgramCommand[n] = expect("command line" + entry).text;
-        tables_.ProgramFolder[n] = expect("folder" + entry).text;
-        tables_.ProgramDescription[n] = expect("description" + entry).text;
+        tables_.ProgramName[n] = std::move(field.text);
+        tables_.EntryLine[n] = field.line;
+
+        std::int64_t size = 0;
+        if (!expect(field, ofEntry("size")) ||
+            !numberIn(field, ofEntry("size"), std::numeric_limits<std::int32_t>::min(),
+                      std::numeric_limits<std::int32_t>::max(), size)) {
+            return false;
+        }
+        tables_.ProgramSize[n] = static_cast<std::int32_t>(size);
+        const std::pair<std::string*, const char*> texts[] = {
+            {&tables_.ProgramCommand[n], "command line"},
+            {&tables_.ProgramFolder[n], "folder"},
+            {&tables_.ProgramDescription[n], "description"},
+        };
+        for (const auto& [text, what] : texts) {
+            if (!expect(field, ofEntry(what))) return false;
+            *text = std::move(field.text);
+        }
 
         separator = in_.next();
         if (!separator) {
-            fail(Error::Kind::UnexpectedEnd, in_.line(),
-                 "the file ends before the end marker \"<<\" of the program list");
+            return fail(Error::Kind::UnexpectedEnd, in_.line(),
+                        "the file ends before the end marker \"<<\" of the program list");
         }
     }
     tables_.ProgramCount = n;
     tables_.EndMarkerLine = separator->line;
     noteTrailingContent(separator->line);
-    return std::move(tables_);
+    return true;
 }
 
 // Nothing after the end marker is read as data, but a publisher may have expected it to be.
@@ -203,11 +260,12 @@ std::string Error::message() const {
 }
 
 Result readCatalogue(std::string_view bytes, std::string_view fileName) {
-    try {
-        return Reader(bytes, fileName).read();
-    } catch (const Failure& failure) {
-        return failure.error;
-    }
+    // The tables are filled where they are returned: they hold over a thousand strings, and moving
+    // them out of the reader would cost as much again.
+    Result result(std::in_place_type<Module1>);
+    Reader reader(bytes, fileName, std::get<Module1>(result));
+    if (!reader.read()) result.emplace<Error>(std::move(reader.error()));
+    return result;
 }
 
 Result loadCatalogue(const std::string& file, std::string_view displayName) {

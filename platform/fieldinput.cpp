@@ -11,6 +11,19 @@ namespace {
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isLineEnd(char c) { return c == '\r' || c == '\n'; }
 
+// Where the field text that starts at `pos` ends: at the next comma or line end, or at the end of
+// the text.
+std::size_t fieldEnd(std::string_view text, std::size_t pos) {
+    while (pos < text.size() && text[pos] != ',' && !isLineEnd(text[pos])) ++pos;
+    return pos;
+}
+
+// The first line end (CR or LF) at or after `pos` and before `stop`, or `stop` when there is none.
+std::size_t nextLineEnd(std::string_view text, std::size_t pos, std::size_t stop) {
+    while (pos < stop && !isLineEnd(text[pos])) ++pos;
+    return pos;
+}
+
 // Length of the well-formed UTF-8 sequence that starts at `i`, or 0 when there is none
 // (stray continuation byte, overlong form, surrogate, beyond U+10FFFF, cut short).
 std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
@@ -40,8 +53,15 @@ std::size_t utf8SequenceLength(std::string_view s, std::size_t i) {
     return length;
 }
 
+// Where the run of ASCII bytes that starts at `i` ends. Catalogues are mostly ASCII, so the
+// functions below pass over such runs whole.
+std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i;
+}
+
 bool isValidUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
+    for (std::size_t i = asciiRunEnd(s, 0); i < s.size(); i = asciiRunEnd(s, i)) {
         const std::size_t n = utf8SequenceLength(s, i);
         if (n == 0) return false;
         i += n;
@@ -79,9 +99,13 @@ constexpr std::array<char16_t, 32> Cp1252High = {
 std::string fromWindows1252(std::string_view s) {
     std::string out;
     out.reserve(s.size() + s.size() / 4);
-    for (const char ch : s) {
-        const auto b = static_cast<unsigned char>(ch);
-        appendUtf8(out, b >= 0x80 && b <= 0x9F ? Cp1252High[b - 0x80] : b);
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t ascii = asciiRunEnd(s, i);
+        out.append(s.substr(i, ascii - i));
+        if (ascii == s.size()) break;
+        const auto b = static_cast<unsigned char>(s[ascii]);
+        appendUtf8(out, b <= 0x9F ? Cp1252High[b - 0x80] : b);
+        i = ascii + 1;
     }
     return out;
 }
@@ -91,6 +115,10 @@ std::string repairUtf8(std::string_view s) {
     std::string out;
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size();) {
+        const std::size_t ascii = asciiRunEnd(s, i);
+        out.append(s.substr(i, ascii - i));
+        if (ascii == s.size()) break;
+        i = ascii;
         const std::size_t n = utf8SequenceLength(s, i);
         if (n == 0) {
             appendUtf8(out, 0xFFFD);
@@ -214,17 +242,16 @@ std::optional<Field> FieldInput::next() {
         const std::size_t stop = close == std::string::npos ? size : close;
         field.text = decoded_.substr(start, stop - start);
         // Line ends inside the quotes are part of the text but still count as lines.
-        for (std::size_t i = start; i < stop; ++i) {
-            if (decoded_[i] == '\n' || (decoded_[i] == '\r' && (i + 1 >= stop || decoded_[i + 1] != '\n'))) {
-                ++line_;
-            }
+        for (std::size_t i = nextLineEnd(decoded_, start, stop); i < stop;
+             i = nextLineEnd(decoded_, i + 1, stop)) {
+            if (decoded_[i] == '\n' || i + 1 >= stop || decoded_[i + 1] != '\n') ++line_;
         }
         pos_ = close == std::string::npos ? size : close + 1;
         // Whatever follows the closing quote up to the field's end is dropped.
-        while (pos_ < size && decoded_[pos_] != ',' && !isLineEnd(decoded_[pos_])) ++pos_;
+        pos_ = fieldEnd(decoded_, pos_);
     } else {
         const std::size_t start = pos_;
-        while (pos_ < size && decoded_[pos_] != ',' && !isLineEnd(decoded_[pos_])) ++pos_;
+        pos_ = fieldEnd(decoded_, pos_);
         std::size_t end = pos_;
         while (end > start && isBlank(decoded_[end - 1])) --end;
         field.text = decoded_.substr(start, end - start);

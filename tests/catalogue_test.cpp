@@ -300,18 +300,21 @@ TEST(Catalogue, NotesWhatThePublisherShouldKnow) {
     Lines lines = header() + entry("One", ">>") + entry("Two", "<<");
     lines[22 - 1] = "-";
     lines[9 - 1] = "yes";
+    lines[12 - 1] = "blue";
     const Module1 m = load(join(lines) + "\n  \nmore text\n");
     const Note expected[] = {
         {Note::Kind::NotANumber, 9, "readme at start-up flag (field 9) (\"yes\") holds no number; read as 0"},
+        {Note::Kind::NotANumber, 12,
+         "colour for the label background (field 12) (\"blue\") holds no number; read as 0"},
         {Note::Kind::NotANumber, 22, "size of entry 1 (\"-\") holds no number; read as 0"},
         {Note::Kind::TrailingContent, 35, "text after the end marker \"<<\" on line 32 is never read"},
     };
-    ASSERT_EQ(m.Notes.size(), 3u);
-    for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(m.Notes.size(), 4u);
+    for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(std::tie(m.Notes[i].kind, m.Notes[i].line, m.Notes[i].text),
                   std::tie(expected[i].kind, expected[i].line, expected[i].text));
     }
-    EXPECT_EQ(load(join(lines) + "\n \t\n").Notes.size(), 2u);  // blank lines are not content
+    EXPECT_EQ(load(join(lines) + "\n \t\n").Notes.size(), 3u);  // blank lines are not content
 }
 
 TEST(Catalogue, LoadsAFileFromAFolder) {

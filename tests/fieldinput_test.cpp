@@ -28,7 +28,8 @@ TEST(FieldInput, SplitsFieldsAndCountsLines) {
         {"\" x, y \" junk \"q\",z\n\"c\"x\nd", " x, y @1|z@1|c@2|d@3"},
         {"say \"hi\" now\n", "say \"hi\" now@1"},
         {"\"1\r\n2\r3\n4\"\nnext\n", "1\r\n2\r3\n4@1|next@5"},
-        {"\"abc\ndef", "abc\ndef@1"},  // an unclosed quote runs to the end
+        {"\"abc\ndef", "abc\ndef@1"},              // an unclosed quote runs to the end
+        {"\"a\r\"\nb\n\"c\r", "a\r@1|b@3|c\r@4"},  // a CR just before the closing quote or the end
         {"a\n<<", "a@1|<<@2"},
         {"a\n  \t", "a@1"},
         {std::string("a\0b\n", 4), std::string("a\0b@1", 5)},
@@ -68,6 +69,14 @@ TEST(FieldInput, DecodesUtf8OrWindows1252) {
         {"\xEF\xBB\xBF"
          "a\xE9",
          "a\xEF\xBF\xBD"},  // damaged after a mark
+        {"\xEF\xBB\xBF"
+         "ab\xE9"
+         "cd\xC3\xA9"
+         "ef",
+         "ab\xEF\xBF\xBD"
+         "cd\xC3\xA9"
+         "ef"},                                      // text on both sides of the damage kept
+        {"x\xE9yz\x80", "x\xC3\xA9yz\xE2\x82\xAC"},  // and of each cp1252 byte
     };
     for (const auto& [bytes, text] : cases) EXPECT_EQ(platform::decodeCatalogueText(bytes), text) << bytes;
     FieldInput in("caf\xE9, \x93q\x94\n");
