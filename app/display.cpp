@@ -15,8 +15,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
-#include <QSettings>
 #include <QString>
 #include <QStringList>
 #include <cerrno>
@@ -93,29 +91,14 @@ QString programFolder(char** argv) {
     return QFileInfo(QString::fromLocal8Bit(argv[0])).absolutePath();
 }
 
-// Qt's own plug-in folder. Qt reads the qt.conf beside the program (a medium has one that points
-// at the plug-ins it carries) only once the application object exists, so it is read here the way
-// Qt will read it: Prefix counts from the file's folder, Plugins from Prefix.
-QString qtPluginFolder(const QString& programFolder) {
-    const QString conf = QDir(programFolder).filePath(QStringLiteral("qt.conf"));
-    if (!QFileInfo::exists(conf)) return QLibraryInfo::path(QLibraryInfo::PluginsPath);
-    QSettings settings(conf, QSettings::IniFormat);
-    settings.beginGroup(QStringLiteral("Paths"));
-    const QString prefix =
-        QDir(programFolder)
-            .absoluteFilePath(settings.value(QStringLiteral("Prefix"), QStringLiteral(".")).toString());
-    return QDir(prefix).absoluteFilePath(
-        settings.value(QStringLiteral("Plugins"), QStringLiteral("plugins")).toString());
-}
-
 // Qt would find a Wayland platform plug-in (libqwayland-generic.so and its kin) in one of the
-// folders it searches: QT_QPA_PLATFORM_PLUGIN_PATH, and "platforms" under QT_PLUGIN_PATH, its own
-// plug-in folder and the program's folder.
+// folders it searches: QT_QPA_PLATFORM_PLUGIN_PATH, and "platforms" under its library paths (as
+// keepPluginsInBundle left them: QT_PLUGIN_PATH and its own plug-in folder, or the bundle's) and
+// the program's folder.
 bool qtHasWaylandPlugin(char** argv) {
-    const QString program = programFolder(argv);
     QStringList folders = qEnvironmentVariable("QT_QPA_PLATFORM_PLUGIN_PATH").split(u':', Qt::SkipEmptyParts);
-    QStringList pluginFolders = qEnvironmentVariable("QT_PLUGIN_PATH").split(u':', Qt::SkipEmptyParts);
-    pluginFolders << qtPluginFolder(program) << program;
+    QStringList pluginFolders = QCoreApplication::libraryPaths();
+    pluginFolders << programFolder(argv);
     for (const QString& folder : pluginFolders) folders << QDir(folder).filePath(QStringLiteral("platforms"));
     for (const QString& folder : folders) {
         if (!QDir(folder).entryList({QStringLiteral("libqwayland*")}, QDir::Files).isEmpty()) return true;

@@ -11,9 +11,10 @@
 namespace app {
 
 int runMenu(int argc, char* argv[]) {
-    if (reportMissingDisplay(argc, argv)) return 1;
-    // The platform plugin is loaded while the QApplication is made: its folder is settled first.
+    // The platform plugin is loaded while the QApplication is made: its folder is settled first,
+    // and the display check looks for plug-ins where Qt then will.
     const PluginSetup plugins = keepPluginsInBundle();
+    if (reportMissingDisplay(argc, argv)) return 1;
     QApplication application(argc, argv);
     restoreEnvironment(plugins);
     QApplication::setApplicationName(QStringLiteral("discmenu"));

@@ -56,7 +56,7 @@ class Run:
     def medium(self, start="build"):
         """A fresh copy of the sample medium and the command that starts the menu: the built
         program ("build"), or the program laid out on the medium as scripts/make-medium does it,
-        with a qt.conf and a plug-in folder holding only the X11 plug-in, started directly
+        with a plug-in folder holding only the X11 plug-in, started directly
         ("medium") or through the medium's autorun.sh ("autorun")."""
         self.count += 1
         medium = self.root / f"cd{self.count}"
@@ -67,7 +67,6 @@ class Run:
         platforms = bundle / "plugins" / "platforms"
         platforms.mkdir(parents=True)
         shutil.copy2(self.discmenu, bundle / "discmenu")
-        (bundle / "qt.conf").write_text("[Paths]\nPrefix = .\nPlugins = plugins\n")
         (platforms / "libqxcb.so").write_bytes(b"")  # never loaded: the menu stops before Qt starts
         shutil.copy2(AUTORUN, medium / "autorun.sh")
         return medium, [str(medium / "autorun.sh" if start == "autorun" else bundle / "discmenu")]
