@@ -212,6 +212,13 @@ class XSession(XTools):
         self.xvfb = None
         self.display = None
         self.processes = []
+        self.snapshots = {}  # medium folder -> its state when the test laid it out
+
+    def check_media_untouched(self):
+        for folder, before in self.snapshots.items():
+            after = tree_state(folder)
+            check(after == before, f"the medium {folder} was written to: "
+                                   f"{sorted(set(after.items()) ^ set(before.items()))}")
 
     def environment(self):
         """The environment for programs on self.display."""

@@ -57,7 +57,6 @@ class Session(XSession):
         self.menus = []
         self.marker = self.root / "marker.txt"
         self.viewer_log = self.root / "viewer.txt"
-        self.snapshots = {}
 
     # --- set-up and clean-up -------------------------------------------------------------
 
@@ -95,12 +94,6 @@ class Session(XSession):
             shutil.copy2(self.discmenu, target / "discmenu")
         self.snapshots[target] = tree_state(target)
         return target
-
-    def check_media_untouched(self):
-        for folder, before in self.snapshots.items():
-            after = tree_state(folder)
-            check(after == before, f"the medium {folder} was written to: "
-                                   f"{sorted(set(after.items()) ^ set(before.items()))}")
 
     def check_error_reports(self):
         """No menu printed a sanitizer report or a broken signal connection."""

@@ -104,7 +104,6 @@ class Session(XSession):
         self.record = root / "record.txt"
         self.marker = root / "marker.txt"  # the sample's own set-ups write here
         self.menus = []
-        self.snapshots = {}
         copy_prefix(template, self.prefix)
 
     def environment(self):
@@ -148,12 +147,6 @@ class Session(XSession):
             catalogue.write_text("".join(lines))
         self.snapshots[target] = tree_state(target)
         return target
-
-    def check_media_untouched(self):
-        for folder, before in self.snapshots.items():
-            after = tree_state(folder)
-            check(after == before, f"the medium {folder} was written to: "
-                                   f"{sorted(set(after.items()) ^ set(before.items()))}")
 
     def runs(self):
         """The recorded set-up runs: (working folder, program, arguments...) each."""
