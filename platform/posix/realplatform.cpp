@@ -10,15 +10,30 @@
 #include <QProcess>
 #include <QWidget>
 #include <cstdio>
+#include <vector>
 
 #include "platform/posix/commandline.h"
 #include "platform/posix/x11activate.h"
+#include "platform/userenvironment.h"
 
 namespace platform {
 namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 std::string toUtf8(const QString& text) { return text.toStdString(); }
+
+// The user's environment for a started program, with what the medium's start-up changed for the
+// menu put back (platform/userenvironment.h).
+QProcessEnvironment userProcessEnvironment() {
+    std::vector<std::string> current;
+    for (const QString& entry : QProcess::systemEnvironment()) current.push_back(toUtf8(entry));
+    QProcessEnvironment environment;
+    for (const std::string& entry : userEnvironment(current)) {
+        const std::size_t equals = entry.find('=');
+        environment.insert(fromUtf8(entry.substr(0, equals)), fromUtf8(entry.substr(equals + 1)));
+    }
+    return environment;
+}
 
 }  // namespace
 
@@ -45,6 +60,7 @@ StartResult startDetached(const QString& commandLine, const QString& workingDir)
     process.setArguments(program.leadArgs + words.mid(1));
     process.setWorkingDirectory(workingDir);
     process.setStandardInputFile(QProcess::nullDevice());
+    process.setProcessEnvironment(userProcessEnvironment());
     qint64 pid = 0;
     if (!process.startDetached(&pid)) {
         const QString reason = process.errorString();
@@ -84,7 +100,12 @@ void RealPlatform::winExec(const std::string& command, int /*showState*/) {
                                .arg(document, QDir::toNativeSeparators(cwd))));
         return;
     }
-    if (!QProcess::startDetached(QStringLiteral("xdg-open"), {*found}, cwd)) {
+    QProcess opener;
+    opener.setProgram(QStringLiteral("xdg-open"));
+    opener.setArguments({*found});
+    opener.setWorkingDirectory(cwd);
+    opener.setProcessEnvironment(userProcessEnvironment());
+    if (!opener.startDetached()) {
         showMessage(toUtf8(QStringLiteral("Cannot open \"%1\": no program to show text files was found "
                                           "(xdg-open could not be started).")
                                .arg(document)));
