@@ -16,6 +16,7 @@
 
 #include "platform/posix/commandline.h"
 #include "platform/posix/x11activate.h"
+#include "platform/userenvironment.h"
 
 extern char** environ;
 
@@ -77,7 +78,7 @@ void resetSignals() {
 std::vector<std::string> programsEnvironment() {
     std::vector<std::string> current;
     for (char** variable = environ; variable && *variable; ++variable) current.emplace_back(*variable);
-    return current;
+    return userEnvironment(current);
 }
 
 StartResult spawnDetached(const std::string& program, const std::vector<std::string>& arguments,

@@ -36,8 +36,8 @@ StartResult startDetached(const std::string& commandLine, const std::string& wor
 StartResult spawnDetached(const std::string& program, const std::vector<std::string>& arguments,
                           const std::string& workingDir);
 
-// The environment ("NAME=value") that the programs the menu starts get: the user's, without what
-// the menu's own start-up put into this process's environment.
+// The environment ("NAME=value") that the programs the menu starts get: this process's, with what
+// the medium's start-up changed for the menu put back (platform/userenvironment.h).
 std::vector<std::string> programsEnvironment();
 
 // The label a file-open dialog shows for a filter text "Name|pattern", and the pattern it really
