@@ -181,6 +181,15 @@ void findMissingLibraries(const char* folder, MissingLibraries& missing, char* p
         }
         closedir(dir);
     }
+    // In name order, so that the message names the libraries in the same order on every system.
+    for (int i = 3; i < fileCount; ++i) {
+        for (int k = i; k > 2 && std::strcmp(files[k - 1], files[k]) > 0; --k) {
+            char swap[kPath];
+            std::memcpy(swap, files[k], kPath);
+            std::memcpy(files[k], files[k - 1], kPath);
+            std::memcpy(files[k - 1], swap, kPath);
+        }
+    }
 
     // Each library needed from outside lib/ is tried once.
     MissingLibraries tried;
@@ -276,8 +285,13 @@ bool showDialog(const char* text, int timeoutSeconds) {
         const pid_t child = fork();
         if (child < 0) return false;
         if (child == 0) {
-            const int null = open("/dev/null", O_RDONLY);
-            if (null >= 0) dup2(null, STDIN_FILENO);
+            // The message is on standard error already; the tools' own warnings are not wanted there.
+            const int null = open("/dev/null", O_RDWR);
+            if (null >= 0) {
+                dup2(null, STDIN_FILENO);
+                dup2(null, STDOUT_FILENO);
+                dup2(null, STDERR_FILENO);
+            }
             execvp(tool[0], const_cast<char* const*>(tool));
             _exit(127);
         }
