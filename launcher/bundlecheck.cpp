@@ -191,8 +191,17 @@ void findMissingLibraries(const char* folder, MissingLibraries& missing, char* p
         }
     }
 
-    // Each library needed from outside lib/ is tried once.
-    MissingLibraries tried;
+    // Each library needed from outside lib/ is tried once (and any beyond this many, every time).
+    constexpr int kTried = 256;
+    static char tried[kTried][MissingLibraries::kName];
+    int triedCount = 0;
+    const auto firstTry = [&](const char* soname) {
+        for (int i = 0; i < triedCount; ++i) {
+            if (std::strcmp(tried[i], soname) == 0) return false;
+        }
+        if (triedCount < kTried) std::snprintf(tried[triedCount++], MissingLibraries::kName, "%s", soname);
+        return true;
+    };
     for (int f = 0; f < fileCount; ++f) {
         ElfNeeds needs;
         char error[2 * kPath];
@@ -202,10 +211,7 @@ void findMissingLibraries(const char* folder, MissingLibraries& missing, char* p
         }
         for (int i = 0; i < needs.neededCount; ++i) {
             const char* soname = needs.needed[i];
-            const int before = tried.count;
-            if (exists(lib, soname)) continue;
-            tried.add(soname);
-            if (tried.count == before) continue;
+            if (exists(lib, soname) || !firstTry(soname)) continue;
             if (dlopen(soname, RTLD_LAZY | RTLD_LOCAL)) continue;
             const char* said = dlerror();
             char name[MissingLibraries::kName];
