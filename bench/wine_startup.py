@@ -103,9 +103,10 @@ class MapWatcher:
 
 def run_once(watcher, program, title, cwd, env):
     watcher.drain()
+    command = wine.command(wine.pe_bits(program), program)[0]  # tries the loader: not to be timed
     started = time.monotonic()
-    process = subprocess.Popen(wine.command(wine.pe_bits(program), program)[0], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
     try:
         shown = watcher.wait_map(title, process, MAP_TIMEOUT)
     finally:
