@@ -2,7 +2,6 @@
 
 #include <xcb/xcb.h>
 
-#include <QGuiApplication>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -51,10 +50,13 @@ bool hasPid(xcb_connection_t* c, xcb_window_t window, xcb_atom_t wmPid, std::int
 }  // namespace
 
 bool activateWindowOfProcess(std::int64_t pid) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || pid <= 0) return false;
-    xcb_connection_t* c = x11->connection();
-    if (!c) return false;
+    if (pid <= 0) return false;
+    // A connection of its own to the display of DISPLAY, for this one request: the toolkit's is
+    // not ours to use, and activation happens once per started program.
+    const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection(
+        xcb_connect(nullptr, nullptr), xcb_disconnect);
+    xcb_connection_t* c = connection.get();
+    if (!c || xcb_connection_has_error(c) != 0) return false;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     if (!screen) return false;
 
