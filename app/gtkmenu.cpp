@@ -1,0 +1,108 @@
+#include "app/gtkmenu.h"
+
+#define G_SETTINGS_ENABLE_BACKEND
+#include <fcntl.h>
+#include <gio/gsettingsbackend.h>
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/menu.h"
+#include "gtk/gtkplatform.h"
+#include "gtk/menuwindow.h"
+
+namespace app {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// Sets a variable for the menu's own sake, recording the user's value first (unless recorded
+// already) so that the programs the menu starts get the user's (platform/userenvironment.h).
+void setForMenu(const char* name, const char* value) {
+    std::string recorded = environment("DISCMENU_SAVED_VARS");
+    bool known = false;
+    for (std::size_t start = 0; start <= recorded.size();) {
+        const std::size_t end = recorded.find(':', start);
+        if (recorded.substr(start, end - start) == name) known = true;
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (!known) {
+        if (const char* user = std::getenv(name)) setenv(("DISCMENU_SAVED_VAR_" + std::string(name)).c_str(), user, 1);
+        setenv("DISCMENU_SAVED_VARS", (recorded.empty() ? name : recorded + ":" + name).c_str(), 1);
+    }
+    setenv(name, value, 1);
+}
+
+// GTK's file chooser keeps its state (size, sorting, view) in GSettings, which the desktop stores
+// on disk. The menu writes nothing: this run's settings live in memory. The default backend is
+// taken now, while the variable says so, and kept for the whole run.
+void keepSettingsInMemory() {
+    setForMenu("GSETTINGS_BACKEND", "memory");
+    static GSettingsBackend* const backend = g_settings_backend_get_default();
+    (void)backend;
+}
+
+// gtk_init_check, without the lines of its own that GDK may print on standard error on the way:
+// the menu's one line says what is wrong.
+bool initQuietly(int* argc, char*** argv) {
+    std::fflush(stderr);
+    const int saved = dup(STDERR_FILENO);
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
+    const bool opened = gtk_init_check(argc, argv);
+    if (saved >= 0) {
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
+    if (null >= 0) close(null);
+    return opened;
+}
+
+}  // namespace
+
+std::string gtkMissingDisplay() {
+    const std::string x = environment("DISPLAY"), wayland = environment("WAYLAND_DISPLAY");
+    const std::string backend = environment("GDK_BACKEND");
+    std::string why;
+    if (x.empty() && wayland.empty()) {
+        why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    } else {
+        why = (x.empty() ? std::string("DISPLAY is not set") : "the X display \"" + x + "\" cannot be opened") +
+              " and " +
+              (wayland.empty() ? std::string("WAYLAND_DISPLAY is not set")
+                               : "the Wayland display \"" + wayland + "\" cannot be opened");
+    }
+    if (!backend.empty()) why += " (GDK_BACKEND is \"" + backend + "\")";
+    return "discmenu: needs a graphical desktop session (X11 or Wayland), but " + why;
+}
+
+int runGtkMenu(int argc, char* argv[]) {
+    keepSettingsInMemory();
+    if (!initQuietly(&argc, &argv)) {
+        std::fprintf(stderr, "%s\n", gtkMissingDisplay().c_str());
+        return 1;
+    }
+    g_set_application_name("discmenu");
+    // The file chooser would add what it opens to the desktop's recent files.
+    g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
+
+    gtk::GtkPlatform platform;
+    gtk::MenuWindow window;
+    core::Menu menu(window, platform);
+    if (const auto error = menu.load()) {
+        platform.reportFatal(error->message());
+        return 1;
+    }
+    window.connectTo(menu);
+    window.show();
+    gtk_main();
+    return platform.status();
+}
+
+}  // namespace app
