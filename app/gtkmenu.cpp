@@ -33,7 +33,8 @@ void setForMenu(const char* name, const char* value) {
         start = end + 1;
     }
     if (!known) {
-        if (const char* user = std::getenv(name)) setenv(("DISCMENU_SAVED_VAR_" + std::string(name)).c_str(), user, 1);
+        if (const char* user = std::getenv(name))
+            setenv(("DISCMENU_SAVED_VAR_" + std::string(name)).c_str(), user, 1);
         setenv("DISCMENU_SAVED_VARS", (recorded.empty() ? name : recorded + ":" + name).c_str(), 1);
     }
     setenv(name, value, 1);
@@ -73,10 +74,11 @@ std::string gtkMissingDisplay() {
     if (x.empty() && wayland.empty()) {
         why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
     } else {
-        why = (x.empty() ? std::string("DISPLAY is not set") : "the X display \"" + x + "\" cannot be opened") +
-              " and " +
-              (wayland.empty() ? std::string("WAYLAND_DISPLAY is not set")
-                               : "the Wayland display \"" + wayland + "\" cannot be opened");
+        why =
+            (x.empty() ? std::string("DISPLAY is not set") : "the X display \"" + x + "\" cannot be opened") +
+            " and " +
+            (wayland.empty() ? std::string("WAYLAND_DISPLAY is not set")
+                             : "the Wayland display \"" + wayland + "\" cannot be opened");
     }
     if (!backend.empty()) why += " (GDK_BACKEND is \"" + backend + "\")";
     return "discmenu: needs a graphical desktop session (X11 or Wayland), but " + why;

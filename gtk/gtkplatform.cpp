@@ -15,8 +15,9 @@ namespace {
 constexpr char ProgramName[] = "discmenu";
 
 void showBox(GtkWindow* parent, GtkMessageType type, const char* title, const std::string& text) {
-    GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT, type,
-                                            GTK_BUTTONS_OK, "%s", text.c_str());
+    GtkWidget* box =
+        gtk_message_dialog_new(parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
+                               type, GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), title);
     gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);
@@ -29,7 +30,8 @@ GtkWindow* dialogParent() {
     GtkWindow* found = nullptr;
     for (GList* item = windows; item; item = item->next) {
         auto* window = GTK_WINDOW(item->data);
-        if (!gtk_widget_get_visible(GTK_WIDGET(window)) || gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL)
+        if (!gtk_widget_get_visible(GTK_WIDGET(window)) ||
+            gtk_window_get_window_type(window) != GTK_WINDOW_TOPLEVEL)
             continue;
         if (gtk_window_is_active(window)) {
             found = window;
@@ -90,6 +92,8 @@ bool GtkPlatform::onX11() const {
 #endif
 }
 
-void GtkPlatform::showFatalBox(const std::string& text) { showBox(nullptr, GTK_MESSAGE_ERROR, ProgramName, text); }
+void GtkPlatform::showFatalBox(const std::string& text) {
+    showBox(nullptr, GTK_MESSAGE_ERROR, ProgramName, text);
+}
 
 }  // namespace gtk

@@ -44,7 +44,7 @@ window.discmenu entry {
 window.discmenu scrolledwindow, window.discmenu treeview, window.discmenu textview {
   border: none; box-shadow: none; outline: none; border-radius: 0;
 }
-window.discmenu treeview.view { padding: 0; }
+window.discmenu treeview.view { padding: 0; -GtkTreeView-vertical-separator: 0; -GtkTreeView-horizontal-separator: 0; -GtkTreeView-expander-size: 0; }
 window.discmenu label { padding: 0; margin: 0; min-height: 0; min-width: 0; }
 window.discmenu undershoot, window.discmenu overshoot { background: none; }
 )css";
@@ -71,6 +71,19 @@ void addScreenStyles(int dpi, const std::string& dpiClass) {
     if (made.contains(dpi)) return;
     GdkScreen* screen = gdk_screen_get_default();
     if (made.empty()) {
+        // Text laid out with the glyphs' own advances, not each rounded to whole pixels, so that
+        // captions take the width they take in the other front ends; full hinting where the
+        // desktop chose no hinting style, as those do.
+        const cairo_font_options_t* desktop = gdk_screen_get_font_options(screen);
+        cairo_font_options_t* options = desktop ? cairo_font_options_copy(desktop) : cairo_font_options_create();
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+        gchar* hintStyle = nullptr;
+        g_object_get(gtk_settings_get_default(), "gtk-xft-hintstyle", &hintStyle, nullptr);
+        if (!hintStyle || !*hintStyle) cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
+        g_free(hintStyle);
+        gdk_screen_set_font_options(screen, options);
+        cairo_font_options_destroy(options);
+
         GtkCssProvider* classic = gtk_css_provider_new();
         gtk_css_provider_load_from_data(classic, ClassicCss, -1, nullptr);
         gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(classic),
@@ -265,6 +278,17 @@ GtkWidget* MenuWindow::create(const ControlRow& row) {
             gtk_tree_selection_set_mode(gtk_tree_view_get_selection(tree), GTK_SELECTION_SINGLE);
             GtkCellRenderer* cell = gtk_cell_renderer_text_new();
             gtk_cell_renderer_set_padding(cell, 2, 0);
+            // One line of the list's font per item, as high as the font's ascent and descent.
+            PangoContext* context = gtk_widget_get_pango_context(view);
+            PangoFontDescription* font = pango_font_description_from_string("Arial");
+            pango_font_description_set_absolute_size(font, core::fontPixels(row.font, dpi_) * PANGO_SCALE);
+            pango_font_description_set_weight(font, PANGO_WEIGHT_BOLD);
+            PangoFontMetrics* metrics = pango_context_get_metrics(context, font, nullptr);
+            const int lineHeight =
+                PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+            pango_font_metrics_unref(metrics);
+            pango_font_description_free(font);
+            gtk_cell_renderer_set_fixed_size(cell, -1, lineHeight);
             gtk_tree_view_insert_column_with_attributes(tree, -1, "", cell, "text", 0, nullptr);
             content = view;
             break;
@@ -394,7 +418,8 @@ void MenuWindow::connectTo(core::Menu& menu) {
                          this);
     }
     // Closing the window from its frame ends the program as Exit does.
-    g_signal_connect(window_, "delete-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
+    g_signal_connect(window_, "delete-event",
+                     G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
                          auto* window = static_cast<MenuWindow*>(self);
                          if (!window->closed_) window->menu_->exit();
                          return TRUE;
