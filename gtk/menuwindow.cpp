@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <span>
@@ -50,15 +51,19 @@ window.discmenu undershoot, window.discmenu overshoot { background: none; }
 )css";
 
 // The table's fonts at `dpi`, for the controls of a window with the style class `dpiClass`:
-// Arial (Liberation Sans where Arial is missing) at its pixel size, bold where the row says.
-std::string fontCss(int dpi, const std::string& dpiClass) {
+// Arial (Liberation Sans where Arial is missing) at its pixel size, bold where the row says. GTK
+// reads a CSS pixel as a pixel at 96 dpi and scales it by the screen's font resolution (Xft.dpi
+// times GDK_DPI_SCALE); the size written here is what comes out at the layout's pixel size.
+std::string fontCss(int dpi, double resolution, const std::string& dpiClass) {
     std::string css;
     for (const ControlRow& row : core::layoutTable()) {
         if (row.font == FontKind::None) continue;
         const std::string id = "window." + dpiClass + " #" + row.name;
-        css += id + ", " + id + " * { font-family: Arial, \"Liberation Sans\", sans-serif; font-size: " +
-               std::to_string(core::fontPixels(row.font, dpi)) +
-               "px; font-style: normal; font-weight: " + (row.font == FontKind::Bold ? "bold" : "normal") +
+        char size[32];
+        std::snprintf(size, sizeof size, "%.4fpx", core::fontPixels(row.font, dpi) * 96.0 / resolution);
+        css += id + ", " + id +
+               " * { font-family: Arial, \"Liberation Sans\", sans-serif; font-size: " + size +
+               "; font-style: normal; font-weight: " + (row.font == FontKind::Bold ? "bold" : "normal") +
                "; }\n";
     }
     return css;
@@ -70,12 +75,15 @@ void addScreenStyles(int dpi, const std::string& dpiClass) {
     static std::map<int, GtkCssProvider*> made;
     if (made.contains(dpi)) return;
     GdkScreen* screen = gdk_screen_get_default();
+    const double resolution =
+        gdk_screen_get_resolution(screen) > 0 ? gdk_screen_get_resolution(screen) : 96.0;
     if (made.empty()) {
         // Text laid out with the glyphs' own advances, not each rounded to whole pixels, so that
         // captions take the width they take in the other front ends; full hinting where the
         // desktop chose no hinting style, as those do.
         const cairo_font_options_t* desktop = gdk_screen_get_font_options(screen);
-        cairo_font_options_t* options = desktop ? cairo_font_options_copy(desktop) : cairo_font_options_create();
+        cairo_font_options_t* options =
+            desktop ? cairo_font_options_copy(desktop) : cairo_font_options_create();
         cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
         gchar* hintStyle = nullptr;
         g_object_get(gtk_settings_get_default(), "gtk-xft-hintstyle", &hintStyle, nullptr);
@@ -90,7 +98,7 @@ void addScreenStyles(int dpi, const std::string& dpiClass) {
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
     GtkCssProvider* fonts = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(fonts, fontCss(dpi, dpiClass).c_str(), -1, nullptr);
+    gtk_css_provider_load_from_data(fonts, fontCss(dpi, resolution, dpiClass).c_str(), -1, nullptr);
     gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(fonts),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     made[dpi] = fonts;
@@ -284,8 +292,8 @@ GtkWidget* MenuWindow::create(const ControlRow& row) {
             pango_font_description_set_absolute_size(font, core::fontPixels(row.font, dpi_) * PANGO_SCALE);
             pango_font_description_set_weight(font, PANGO_WEIGHT_BOLD);
             PangoFontMetrics* metrics = pango_context_get_metrics(context, font, nullptr);
-            const int lineHeight =
-                PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+            const int lineHeight = PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics) +
+                                                     pango_font_metrics_get_descent(metrics));
             pango_font_metrics_unref(metrics);
             pango_font_description_free(font);
             gtk_cell_renderer_set_fixed_size(cell, -1, lineHeight);
