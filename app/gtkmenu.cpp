@@ -1,10 +1,8 @@
 #include "app/gtkmenu.h"
 
 #define G_SETTINGS_ENABLE_BACKEND
-#include <fcntl.h>
 #include <gio/gsettingsbackend.h>
 #include <gtk/gtk.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -49,22 +47,6 @@ void keepSettingsInMemory() {
     (void)backend;
 }
 
-// gtk_init_check, without the lines of its own that GDK may print on standard error on the way:
-// the menu's one line says what is wrong.
-bool initQuietly(int* argc, char*** argv) {
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-    const bool opened = gtk_init_check(argc, argv);
-    if (saved >= 0) {
-        dup2(saved, STDERR_FILENO);
-        close(saved);
-    }
-    if (null >= 0) close(null);
-    return opened;
-}
-
 }  // namespace
 
 std::string gtkMissingDisplay() {
@@ -86,13 +68,11 @@ std::string gtkMissingDisplay() {
 
 int runGtkMenu(int argc, char* argv[]) {
     keepSettingsInMemory();
-    if (!initQuietly(&argc, &argv)) {
+    if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "%s\n", gtkMissingDisplay().c_str());
         return 1;
     }
     g_set_application_name("discmenu");
-    // The file chooser would add what it opens to the desktop's recent files.
-    g_object_set(gtk_settings_get_default(), "gtk-recent-files-enabled", FALSE, nullptr);
 
     gtk::GtkPlatform platform;
     gtk::MenuWindow window;
@@ -103,8 +83,7 @@ int runGtkMenu(int argc, char* argv[]) {
     }
     window.connectTo(menu);
     window.show();
-    gtk_main();
-    return platform.status();
+    return platform.run();
 }
 
 }  // namespace app

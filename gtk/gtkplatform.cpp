@@ -44,9 +44,13 @@ GtkWindow* dialogParent() {
 }
 
 platform::OpenDialogResult GtkPlatform::showOpen(const platform::OpenDialogRequest& request) {
-    GtkWidget* dialog =
-        gtk_file_chooser_dialog_new("Open", dialogParent(), GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
-                                    GTK_RESPONSE_CANCEL, "_Open", GTK_RESPONSE_ACCEPT, nullptr);
+    // The Open button answers with a response of its own, not GTK_RESPONSE_ACCEPT: the chooser adds
+    // what it accepts to the desktop's recent files (a write to the user's files). It is the
+    // default response, so that a double click on a file and Enter still open it.
+    constexpr int Picked = 1;
+    GtkWidget* dialog = gtk_file_chooser_dialog_new("Open", dialogParent(), GTK_FILE_CHOOSER_ACTION_OPEN,
+                                                    "_Cancel", GTK_RESPONSE_CANCEL, "_Open", Picked, nullptr);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), Picked);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
     gtk_file_chooser_set_local_only(chooser, TRUE);
@@ -63,7 +67,7 @@ platform::OpenDialogResult GtkPlatform::showOpen(const platform::OpenDialogReque
     gtk_file_chooser_set_filter(chooser, filter);
 
     platform::OpenDialogResult result;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    if (gtk_dialog_run(GTK_DIALOG(dialog)) == Picked) {
         if (gchar* picked = gtk_file_chooser_get_filename(chooser)) {
             result = {false, picked};
             g_free(picked);
@@ -81,7 +85,18 @@ void GtkPlatform::showMessage(const std::string& text) {
 
 void GtkPlatform::endProgram(int status) {
     status_ = status;
-    if (gtk_main_level() > 0) gtk_main_quit();
+    ended_ = true;
+    if (loop_) g_main_loop_quit(loop_);
+}
+
+int GtkPlatform::run() {
+    if (!ended_) {
+        loop_ = g_main_loop_new(nullptr, FALSE);
+        g_main_loop_run(loop_);
+        g_main_loop_unref(loop_);
+        loop_ = nullptr;
+    }
+    return status_;
 }
 
 bool GtkPlatform::onX11() const {

@@ -11,14 +11,18 @@ class GtkPlatform final : public platform::PosixPlatform {
 public:
     // The file chooser in the current folder, modal over the menu, showing every file under the
     // request's filter name; what is picked is returned, Cancel and closing return "cancelled".
-    // Nothing is written: no recent-files entry (the run's settings turn them off) and the chooser's
-    // own settings go to the in-memory settings store the program sets up before GTK starts.
+    // Nothing is written: what is picked does not become one of the desktop's recent files, and
+    // the chooser's own settings go to the in-memory settings store that the program sets up
+    // before GTK starts.
     platform::OpenDialogResult showOpen(const platform::OpenDialogRequest& request) override;
     // A modal warning over the menu, titled with the menu's caption.
     void showMessage(const std::string& text) override;
-    // Leaves gtk_main (when it runs); status() is then the program's exit status.
+    // Leaves run(); status() is then the program's exit status.
     void endProgram(int status) override;
 
+    // Runs the menu's event loop until endProgram. It is a plain GLib main loop, not gtk_main: on
+    // its way out, gtk_main rewrites the desktop's list of recent files.
+    int run();
     int status() const { return status_; }
 
 protected:
@@ -26,6 +30,8 @@ protected:
     void showFatalBox(const std::string& text) override;
 
 private:
+    GMainLoop* loop_ = nullptr;
+    bool ended_ = false;
     int status_ = 0;
 };
 
