@@ -51,16 +51,16 @@ window.discmenu undershoot, window.discmenu overshoot { background: none; }
 )css";
 
 // The table's fonts at `dpi`, for the controls of a window with the style class `dpiClass`:
-// Arial (Liberation Sans where Arial is missing) at its pixel size, bold where the row says. GTK
-// reads a CSS pixel as a pixel at 96 dpi and scales it by the screen's font resolution (Xft.dpi
-// times GDK_DPI_SCALE); the size written here is what comes out at the layout's pixel size.
-std::string fontCss(int dpi, double resolution, const std::string& dpiClass) {
+// Arial (Liberation Sans where Arial is missing) at its pixel size, bold where the row says. A CSS
+// pixel of a font size is a pixel on the screen: GTK converts it to points at the desktop's
+// resolution and Pango draws those at the same resolution (GDK_DPI_SCALE included).
+std::string fontCss(int dpi, const std::string& dpiClass) {
     std::string css;
     for (const ControlRow& row : core::layoutTable()) {
         if (row.font == FontKind::None) continue;
         const std::string id = "window." + dpiClass + " #" + row.name;
         char size[32];
-        std::snprintf(size, sizeof size, "%.4fpx", core::fontPixels(row.font, dpi) * 96.0 / resolution);
+        std::snprintf(size, sizeof size, "%.4fpx", double(core::fontPixels(row.font, dpi)));
         css += id + ", " + id +
                " * { font-family: Arial, \"Liberation Sans\", sans-serif; font-size: " + size +
                "; font-style: normal; font-weight: " + (row.font == FontKind::Bold ? "bold" : "normal") +
@@ -69,14 +69,13 @@ std::string fontCss(int dpi, double resolution, const std::string& dpiClass) {
     return css;
 }
 
-// Providers for the whole screen, made once: the classic look, and the fonts at each resolution
-// a window was made for.
-void addScreenStyles(int dpi, const std::string& dpiClass) {
-    static std::map<int, GtkCssProvider*> made;
-    if (made.contains(dpi)) return;
+// Providers for the whole screen, made once: the classic look, and the fonts for each resolution
+// a window was made for; returns the style class that the window's fonts go with.
+std::string addScreenStyles(int dpi) {
+    static std::map<std::string, GtkCssProvider*> made;
+    const std::string dpiClass = "discmenu-dpi" + std::to_string(dpi);
+    if (made.contains(dpiClass)) return dpiClass;
     GdkScreen* screen = gdk_screen_get_default();
-    const double resolution =
-        gdk_screen_get_resolution(screen) > 0 ? gdk_screen_get_resolution(screen) : 96.0;
     if (made.empty()) {
         // Text laid out with the glyphs' own advances, not each rounded to whole pixels, so that
         // captions take the width they take in the other front ends; full hinting where the
@@ -98,10 +97,11 @@ void addScreenStyles(int dpi, const std::string& dpiClass) {
                                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     }
     GtkCssProvider* fonts = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(fonts, fontCss(dpi, resolution, dpiClass).c_str(), -1, nullptr);
+    gtk_css_provider_load_from_data(fonts, fontCss(dpi, dpiClass).c_str(), -1, nullptr);
     gtk_style_context_add_provider_for_screen(screen, GTK_STYLE_PROVIDER(fonts),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    made[dpi] = fonts;
+    made[dpiClass] = fonts;
+    return dpiClass;
 }
 
 // Text as GTK takes it: valid UTF-8, with anything else shown as a replacement character.
@@ -193,8 +193,7 @@ int layoutDpi() {
 }
 
 MenuWindow::MenuWindow(int dpi) : dpi_(dpi > 0 ? dpi : 96) {
-    const std::string dpiClass = "discmenu-dpi" + std::to_string(dpi_);
-    addScreenStyles(dpi_, dpiClass);
+    const std::string dpiClass = addScreenStyles(dpi_);
 
     window_ = GTK_WINDOW(gtk_window_new(GTK_WINDOW_TOPLEVEL));
     g_object_ref_sink(window_);

@@ -20,7 +20,7 @@ namespace gtk {
 // The resolution the window is laid out at: the desktop's font resolution as GTK has it
 // (Xft.dpi on X11, the text scaling on Wayland: the setting gtk-xft-dpi), or 96 when none is set.
 // GDK_DPI_SCALE, which scales GTK's own text only, is not applied: the layout's fonts are pixel
-// sizes that grow with the rest of the window.
+// sizes that grow with the rest of the window, as in the Qt window.
 int layoutDpi();
 
 class MenuWindow final : public core::Window {

@@ -172,6 +172,36 @@ TEST_P(GtkWindowTest, FontsAreArialAtTheirPixelSizes) {
 
 INSTANTIATE_TEST_SUITE_P(Resolutions, GtkWindowTest, ::testing::Values(96, 120));
 
+// On a desktop at 120 dpi, with and without GDK_DPI_SCALE: the layout and its fonts follow the
+// desktop's resolution, and GTK's own text scale leaves the fonts at their layout size.
+TEST(GtkDesktopResolution, FontsFollowTheLayoutNotGtksTextScale) {
+    GtkSettings* settings = gtk_settings_get_default();
+    for (const char* scale : {"", "1.5"}) {
+        SCOPED_TRACE(std::string("GDK_DPI_SCALE=") + scale);
+        if (*scale) g_setenv("GDK_DPI_SCALE", scale, TRUE);
+        g_object_set(settings, "gtk-xft-dpi", 120 * 1024, nullptr);
+        gtk::MenuWindow window;
+        EXPECT_EQ(window.dpi(), 120);
+        showAndSettle(window);
+        for (Control c : {Control::ListHeading, Control::DoubleClickHint, Control::ProgramList}) {
+            GtkWidget* widget = window.inner(c);
+            GtkStyleContext* style = gtk_widget_get_style_context(widget);
+            PangoFontDescription* font = nullptr;
+            gtk_style_context_get(style, gtk_style_context_get_state(style), "font", &font, nullptr);
+            // What Pango draws: points at the widget's resolution.
+            PangoLayout* layout = gtk_widget_create_pango_layout(widget, "Hx");
+            pango_layout_set_font_description(layout, font);
+            const double pixels = double(pango_font_description_get_size(font)) / PANGO_SCALE *
+                                  pango_cairo_context_get_resolution(pango_layout_get_context(layout)) / 72.0;
+            EXPECT_NEAR(pixels, core::fontPixels(core::rowOf(c).font, 120), 0.01) << core::rowOf(c).name;
+            g_object_unref(layout);
+            pango_font_description_free(font);
+        }
+        g_unsetenv("GDK_DPI_SCALE");
+        g_object_set(settings, "gtk-xft-dpi", -1, nullptr);
+    }
+}
+
 TEST(GtkLayoutDpi, IsTheDesktopsFontResolutionOr96) {
     GtkSettings* settings = gtk_settings_get_default();
     const std::pair<int, int> cases[] = {{120 * 1024, 120}, {144 * 1024, 144}, {96 * 1024, 96}, {-1, 96}};
