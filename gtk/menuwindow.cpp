@@ -171,6 +171,20 @@ gboolean drawPicture(GtkWidget* area, cairo_t* cr, gpointer pixbuf) {
     return FALSE;
 }
 
+// The height of one line of a layout font at `dpi`: the font's ascent and descent, in whole pixels.
+int lineHeight(GtkWidget* widget, FontKind kind, int dpi) {
+    PangoFontDescription* font = pango_font_description_from_string("Arial");
+    pango_font_description_set_absolute_size(font, core::fontPixels(kind, dpi) * PANGO_SCALE);
+    pango_font_description_set_weight(font, kind == FontKind::Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
+    PangoFontMetrics* metrics =
+        pango_context_get_metrics(gtk_widget_get_pango_context(widget), font, nullptr);
+    const int height =
+        PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics) + pango_font_metrics_get_descent(metrics));
+    pango_font_metrics_unref(metrics);
+    pango_font_description_free(font);
+    return height;
+}
+
 // The focusable controls in the layout's keyboard order.
 std::vector<Control> keyboardOrder() {
     std::vector<const ControlRow*> rows;
@@ -255,12 +269,20 @@ GtkWidget* MenuWindow::create(const ControlRow& row) {
             break;
         }
         case Kind::TextBox: {
-            content = gtk_entry_new();
-            GtkEntry* entry = GTK_ENTRY(content);
-            gtk_entry_set_text(entry, row.caption);
-            gtk_editable_set_editable(GTK_EDITABLE(entry), FALSE);
-            gtk_entry_set_has_frame(entry, FALSE);
-            gtk_entry_set_width_chars(entry, 0);
+            // A one-line text view rather than a GtkEntry: the first GtkEntry of a process costs
+            // some 40 ms, a third of a GTK window's start-up, for typing that this box refuses.
+            GtkWidget* view = gtk_text_view_new();
+            GtkTextView* text = GTK_TEXT_VIEW(view);
+            gtk_text_view_set_editable(text, FALSE);
+            gtk_text_view_set_accepts_tab(text, FALSE);
+            gtk_text_view_set_wrap_mode(text, GTK_WRAP_NONE);
+            gtk_text_view_set_left_margin(text, 2);
+            gtk_text_view_set_right_margin(text, 2);
+            // The line in the middle of the box.
+            gtk_text_view_set_top_margin(text,
+                                         std::max(0, (inside.height - lineHeight(view, row.font, dpi_)) / 2));
+            gtk_text_buffer_set_text(gtk_text_view_get_buffer(text), row.caption, -1);
+            content = view;
             break;
         }
         case Kind::MultiLineTextBox: {
@@ -285,17 +307,8 @@ GtkWidget* MenuWindow::create(const ControlRow& row) {
             gtk_tree_selection_set_mode(gtk_tree_view_get_selection(tree), GTK_SELECTION_SINGLE);
             GtkCellRenderer* cell = gtk_cell_renderer_text_new();
             gtk_cell_renderer_set_padding(cell, 2, 0);
-            // One line of the list's font per item, as high as the font's ascent and descent.
-            PangoContext* context = gtk_widget_get_pango_context(view);
-            PangoFontDescription* font = pango_font_description_from_string("Arial");
-            pango_font_description_set_absolute_size(font, core::fontPixels(row.font, dpi_) * PANGO_SCALE);
-            pango_font_description_set_weight(font, PANGO_WEIGHT_BOLD);
-            PangoFontMetrics* metrics = pango_context_get_metrics(context, font, nullptr);
-            const int lineHeight = PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(metrics) +
-                                                     pango_font_metrics_get_descent(metrics));
-            pango_font_metrics_unref(metrics);
-            pango_font_description_free(font);
-            gtk_cell_renderer_set_fixed_size(cell, -1, lineHeight);
+            // One line of the list's font per item.
+            gtk_cell_renderer_set_fixed_size(cell, -1, lineHeight(view, row.font, dpi_));
             gtk_tree_view_insert_column_with_attributes(tree, -1, "", cell, "text", 0, nullptr);
             content = view;
             break;
@@ -551,11 +564,9 @@ void MenuWindow::applyColours(Control c) {
         case Kind::ListBox:
             css = "treeview.view:not(:selected) {" + declarations + "}";
             break;
+        case Kind::TextBox:
         case Kind::MultiLineTextBox:
             css = "textview, textview text {" + declarations + "}";
-            break;
-        case Kind::TextBox:
-            css = "entry {" + declarations + "}";
             break;
         case Kind::Label:
             css = "label {" + declarations + "}";
