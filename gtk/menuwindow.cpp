@@ -470,6 +470,19 @@ gboolean MenuWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
             GtkWidget* focus = gtk_window_get_focus(window->window_);
             return focus && GTK_IS_BUTTON(focus);
         }
+        case GDK_KEY_Up:
+        case GDK_KEY_Down:
+        case GDK_KEY_Left:
+        case GDK_KEY_Right:
+        case GDK_KEY_KP_Up:
+        case GDK_KEY_KP_Down:
+        case GDK_KEY_KP_Left:
+        case GDK_KEY_KP_Right: {
+            // The arrow keys move within the list and the text boxes; on a button or the picture
+            // they do nothing (GTK would move the focus to a neighbour, outside the keyboard order).
+            GtkWidget* focus = gtk_window_get_focus(window->window_);
+            return focus && (GTK_IS_BUTTON(focus) || focus == window->inner(Control::Picture));
+        }
         default:
             return FALSE;
     }

@@ -314,6 +314,17 @@ TEST_F(GtkMenuTest, EnterAndEscapePressNothingWhereverTheFocusIs) {
     EXPECT_TRUE(fake.calls.empty()) << fake.calls.front();
 }
 
+TEST_F(GtkMenuTest, ArrowKeysMoveNoFocusFromAButtonOrThePicture) {
+    for (Control c : {Control::Picture, Control::InstallButton, Control::BrowseButton, Control::ExitButton}) {
+        gtk_widget_grab_focus(window.inner(c));
+        for (guint key : {GDK_KEY_Up, GDK_KEY_Down, GDK_KEY_Left, GDK_KEY_Right}) {
+            press(window, key);
+            EXPECT_EQ(focusedName(window), core::rowOf(c).name) << gdk_keyval_name(key);
+        }
+    }
+    EXPECT_TRUE(fake.calls.empty());
+}
+
 TEST_F(GtkMenuTest, ArrowKeysRefreshTheDetails) {
     gtk_widget_grab_focus(window.inner(Control::ProgramList));
     const std::pair<guint, int> presses[] = {{GDK_KEY_Down, 2}, {GDK_KEY_Down, 3}, {GDK_KEY_Up, 2}};
