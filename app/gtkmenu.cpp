@@ -10,6 +10,7 @@
 #include "core/menu.h"
 #include "gtk/gtkplatform.h"
 #include "gtk/menuwindow.h"
+#include "platform/userenvironment.h"
 
 namespace app {
 namespace {
@@ -19,30 +20,13 @@ std::string environment(const char* name) {
     return value ? value : "";
 }
 
-// Sets a variable for the menu's own sake, recording the user's value first (unless recorded
-// already) so that the programs the menu starts get the user's (platform/userenvironment.h).
-void setForMenu(const char* name, const char* value) {
-    std::string recorded = environment("DISCMENU_SAVED_VARS");
-    bool known = false;
-    for (std::size_t start = 0; start <= recorded.size();) {
-        const std::size_t end = recorded.find(':', start);
-        if (recorded.substr(start, end - start) == name) known = true;
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    if (!known) {
-        if (const char* user = std::getenv(name))
-            setenv(("DISCMENU_SAVED_VAR_" + std::string(name)).c_str(), user, 1);
-        setenv("DISCMENU_SAVED_VARS", (recorded.empty() ? name : recorded + ":" + name).c_str(), 1);
-    }
-    setenv(name, value, 1);
-}
-
 // GTK's file chooser keeps its state (size, sorting, view) in GSettings, which the desktop stores
 // on disk. The menu writes nothing: this run's settings live in memory. The default backend is
 // taken now, while the variable says so, and kept for the whole run.
 void keepSettingsInMemory() {
-    setForMenu("GSETTINGS_BACKEND", "memory");
+    // The programs the menu starts get the user's value back (platform/userenvironment.h).
+    platform::recordUserValue("GSETTINGS_BACKEND");
+    setenv("GSETTINGS_BACKEND", "memory", 1);
     static GSettingsBackend* const backend = g_settings_backend_get_default();
     (void)backend;
 }

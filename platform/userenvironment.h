@@ -18,4 +18,10 @@ namespace platform {
 // variables is kept; a put-back variable takes the place where it was, or comes last.
 std::vector<std::string> userEnvironment(const std::vector<std::string>& current);
 
+// Records the value `name` has in this process's environment as the user's, unless `name` is
+// recorded already; to be called before the variable is changed for the menu's sake. False when
+// the environment cannot be changed (no memory). C library only (platform/recorduservalue.cpp),
+// so that the medium's launcher, which needs the C library alone, can use it.
+bool recordUserValue(const char* name);
+
 }  // namespace platform

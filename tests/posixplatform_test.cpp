@@ -6,15 +6,20 @@
 #include "platform/posix/posixplatform.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -34,6 +39,7 @@ using testfiles::writeFile;
 // The toolkit's part, recorded.
 class RecordingPlatform final : public platform::PosixPlatform {
 public:
+    bool x11 = false;  // what onX11 answers
     std::vector<std::string> messages;
     std::vector<std::string> fatalBoxes;
     platform::OpenDialogResult showOpen(const platform::OpenDialogRequest&) override { return {}; }
@@ -41,7 +47,7 @@ public:
     void endProgram(int) override {}
 
 protected:
-    bool onX11() const override { return false; }
+    bool onX11() const override { return x11; }
     void showFatalBox(const std::string& text) override { fatalBoxes.push_back(text); }
 };
 
@@ -77,6 +83,24 @@ bool noChildLeft() {
     return ::waitpid(-1, &status, WNOHANG) < 0 && errno == ECHILD;
 }
 
+// While it lives, this process's standard input is a pipe, which started programs must not get.
+class InputFromPipe {
+public:
+    InputFromPipe() : saved_(::dup(STDIN_FILENO)) {
+        if (::pipe(pipe_) == 0) ::dup2(pipe_[0], STDIN_FILENO);
+    }
+    ~InputFromPipe() {
+        ::dup2(saved_, STDIN_FILENO);
+        for (const int fd : {saved_, pipe_[0], pipe_[1]}) ::close(fd);
+    }
+    InputFromPipe(const InputFromPipe&) = delete;
+    InputFromPipe& operator=(const InputFromPipe&) = delete;
+
+private:
+    int saved_;
+    int pipe_[2] = {-1, -1};
+};
+
 class PosixPlatformTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -89,6 +113,10 @@ protected:
     void TearDown() override {
         fs::current_path(savedCwd_);
         ::setenv("PATH", savedPath_.c_str(), 1);
+        for (const char* name :
+             {"DISCMENU_SEEN", "DISCMENU_SAVED_VARS", "DISCMENU_SAVED_VAR_DISCMENU_SEEN"}) {
+            ::unsetenv(name);
+        }
     }
 
     RecordingPlatform platform;
@@ -201,6 +229,7 @@ TEST_F(PosixPlatformTest, ShellStartsTheProgramInItsFolderWithItsArgumentsAndNoS
     ::setenv("DISCMENU_SEEN", "by the menu", 1);
     ::setenv("DISCMENU_SAVED_VARS", "DISCMENU_SEEN", 1);
     ::setenv("DISCMENU_SAVED_VAR_DISCMENU_SEEN", "the user's", 1);
+    const InputFromPipe input;
     int i = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -231,9 +260,6 @@ TEST_F(PosixPlatformTest, ShellStartsTheProgramInItsFolderWithItsArgumentsAndNoS
         const std::string programEntry = fs::relative(medium + '/' + c.file, folder).begin()->string();
         EXPECT_EQ(show(entries), show({programEntry}));
     }
-    ::unsetenv("DISCMENU_SEEN");
-    ::unsetenv("DISCMENU_SAVED_VARS");
-    ::unsetenv("DISCMENU_SAVED_VAR_DISCMENU_SEEN");
 }
 
 TEST_F(PosixPlatformTest, ShellReturnsWithoutWaitingForTheProgram) {
@@ -377,6 +403,127 @@ TEST_F(ViewerTest, TellsTheUserWhenTheDocumentTheOpenerOrTheViewerIsMissing) {
               "started)."}));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_FALSE(fs::exists(log)) << "the opener ran";
+}
+
+// --- Window activation ---------------------------------------------------------------------
+
+// A private X server (Xvfb, display chosen by the server) for the test's lifetime, named in
+// DISPLAY, with the test's own connection to it.
+class XServerTest : public PosixPlatformTest {
+protected:
+    void SetUp() override {
+        PosixPlatformTest::SetUp();
+        int pipe[2];
+        ASSERT_EQ(::pipe(pipe), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, pipe[1], 3);
+        const char* argv[] = {"Xvfb",    "-displayfd", "3",          "-nolisten", "tcp",
+                              "-screen", "0",          "320x200x24", nullptr};
+        const int error =
+            ::posix_spawnp(&server_, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(pipe[1]);
+        std::string number;
+        char c = 0;
+        while (error == 0 && ::read(pipe[0], &c, 1) == 1 && c != '\n') number += c;
+        ::close(pipe[0]);
+        ASSERT_EQ(error, 0) << "Xvfb: " << std::strerror(error);
+        ASSERT_FALSE(number.empty()) << "Xvfb did not start";
+        const char* display = std::getenv("DISPLAY");
+        savedDisplay_ = display ? std::optional<std::string>(display) : std::nullopt;
+        ::setenv("DISPLAY", (":" + number).c_str(), 1);
+        connection = xcb_connect(nullptr, nullptr);
+        ASSERT_EQ(xcb_connection_has_error(connection), 0);
+        screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    }
+    void TearDown() override {
+        if (connection) xcb_disconnect(connection);
+        if (server_ > 0) {
+            ::kill(server_, SIGTERM);
+            ::waitpid(server_, nullptr, 0);
+        }
+        if (savedDisplay_) {
+            ::setenv("DISPLAY", savedDisplay_->c_str(), 1);
+        } else {
+            ::unsetenv("DISPLAY");
+        }
+        PosixPlatformTest::TearDown();
+    }
+
+    xcb_atom_t atom(const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 0, std::strlen(name), name),
+                                  nullptr),
+            &std::free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    }
+
+    // Waits until the server has done what the test asked for on its connection.
+    void sync() {
+        std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+    }
+
+    // A top-level window that says it belongs to process `pid`.
+    xcb_window_t windowOf(std::uint32_t pid) {
+        const xcb_window_t window = xcb_generate_id(connection);
+        xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 10, 10, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL,
+                            32, 1, &pid);
+        sync();
+        return window;
+    }
+
+    // The windows that activation was asked for while the test stood in for the window manager:
+    // what arrives within `wait` (the request comes over another connection).
+    std::vector<xcb_window_t> activationRequests(std::chrono::milliseconds wait) {
+        std::vector<xcb_window_t> windows;
+        const xcb_atom_t active = atom("_NET_ACTIVE_WINDOW");
+        const auto deadline = std::chrono::steady_clock::now() + wait;
+        while (windows.empty() && std::chrono::steady_clock::now() < deadline) {
+            sync();
+            while (xcb_generic_event_t* event = xcb_poll_for_event(connection)) {
+                const auto* message = reinterpret_cast<xcb_client_message_event_t*>(event);
+                if ((event->response_type & 0x7F) == XCB_CLIENT_MESSAGE && message->type == active) {
+                    windows.push_back(message->window);
+                }
+                std::free(event);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return windows;
+    }
+
+    xcb_connection_t* connection = nullptr;
+    xcb_screen_t* screen = nullptr;
+
+private:
+    pid_t server_ = 0;
+    std::optional<std::string> savedDisplay_;
+};
+
+TEST_F(XServerTest, AppActivateAsksTheWindowManagerForTheProcesssWindowOnX11Only) {
+    // The test takes the window manager's part: it gets the requests sent to the root window.
+    const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
+    ASSERT_EQ(xcb_request_check(connection, xcb_change_window_attributes_checked(connection, screen->root,
+                                                                                 XCB_CW_EVENT_MASK, &mask)),
+              nullptr);
+    windowOf(4001);
+    const xcb_window_t wanted = windowOf(4002);
+    struct Case {
+        bool x11;
+        std::int64_t pid;
+        std::vector<xcb_window_t> requests;
+    };
+    const Case cases[] = {{true, 4002, {wanted}}, {true, 4003, {}}, {false, 4002, {}}, {true, 0, {}}};
+    for (const auto& c : cases) {
+        platform.x11 = c.x11;
+        platform.appActivate(c.pid);
+        const auto wait = std::chrono::milliseconds(c.requests.empty() ? 300 : 5000);
+        EXPECT_EQ(activationRequests(wait), c.requests)
+            << "pid " << c.pid << (c.x11 ? " on X11" : " elsewhere");
+    }
 }
 
 // --- Fatal errors and the dialog filter ------------------------------------------------------

@@ -3,13 +3,37 @@
 #include "platform/userenvironment.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+extern char** environ;
 
 namespace {
 
 using Env = std::vector<std::string>;
+
+Env sorted(Env env) {
+    std::sort(env.begin(), env.end());
+    return env;
+}
+
+// This process's environment, sorted.
+Env processEnvironment() {
+    Env env;
+    for (char** entry = environ; entry && *entry; ++entry) env.emplace_back(*entry);
+    return sorted(env);
+}
+
+void setEnvironment(const Env& env) {
+    clearenv();
+    for (const std::string& entry : env) {
+        const std::size_t equals = entry.find('=');
+        setenv(entry.substr(0, equals).c_str(), entry.substr(equals + 1).c_str(), 1);
+    }
+}
 
 TEST(UserEnvironment, PutsBackWhatWasRecordedAndDropsTheRecords) {
     struct Case {
@@ -45,6 +69,46 @@ TEST(UserEnvironment, PutsBackWhatWasRecordedAndDropsTheRecords) {
          {"DISCMENU_MARKER=/m", "X=2"}},
     };
     for (const Case& c : cases) EXPECT_EQ(platform::userEnvironment(c.current), c.expected) << c.what;
+}
+
+// Each stage records a variable, then changes it (as autorun.sh, the launcher and the menu do):
+// what a started program gets is the environment the first stage found.
+TEST(UserEnvironment, WhatIsRecordedBeforeEachChangeComesBack) {
+    struct Change {
+        const char* name;
+        const char* value;  // nullptr: unset
+    };
+    struct Case {
+        const char* what;
+        Env user;
+        std::vector<Change> changes;
+    };
+    const std::vector<Change> autorun{
+        {"QT_PLUGIN_PATH", nullptr}, {"QT_QPA_PLATFORM_PLUGIN_PATH", nullptr}, {"QT_QPA_PLATFORM", "xcb"}};
+    const Case cases[] = {
+        {"autorun.sh's changes, nothing of them set by the user", {"HOME=/h"}, autorun},
+        {"autorun.sh's changes over the user's Wayland platform and plugin path",
+         {"HOME=/h", "QT_QPA_PLATFORM=wayland", "QT_PLUGIN_PATH=/opt/a:/opt/b=c",
+          "QT_QPA_PLATFORM_PLUGIN_PATH="},
+         autorun},
+        {"two stages change one variable, and the second record is not taken",
+         {"DISCMENU_VERBOSE=1"},
+         {{"DISCMENU_VERBOSE", "2"}, {"DISCMENU_VERBOSE", nullptr}, {"NEW", "x"}, {"NEW", "y"}}},
+    };
+    const Env saved = processEnvironment();
+    for (const Case& c : cases) {
+        setEnvironment(c.user);
+        for (const Change& change : c.changes) {
+            ASSERT_TRUE(platform::recordUserValue(change.name)) << c.what;
+            if (change.value)
+                setenv(change.name, change.value, 1);
+            else
+                unsetenv(change.name);
+        }
+        EXPECT_NE(processEnvironment(), sorted(c.user)) << c.what;
+        EXPECT_EQ(sorted(platform::userEnvironment(processEnvironment())), sorted(c.user)) << c.what;
+    }
+    setEnvironment(saved);
 }
 
 }  // namespace

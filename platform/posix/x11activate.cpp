@@ -74,10 +74,12 @@ bool activateWindowOfProcess(std::int64_t pid) {
         event.type = active;
         event.data.data32[0] = 2;  // source indication: a pager, so the request is honoured
         event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(c, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(c);
+        // Checked, so that the server has carried it out before the connection closes: requests
+        // still unread when a client hangs up can be dropped with it.
+        std::free(xcb_request_check(c, xcb_send_event_checked(c, 0, screen->root,
+                                                              XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
+                                                                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                                                              reinterpret_cast<const char*>(&event))));
         return true;
     }
     return false;

@@ -247,8 +247,8 @@ def test_install(s):
     cards = windows_path(medium / "cards")
     check(runs == [(cards, cards + "\\setup.exe")], f"unexpected set-up run: {runs}")
 
-    # A double click on the third item runs it with its arguments; the menu's own folder is
-    # current again after the first install, so the entry's folder is found from there.
+    # A double click on the third item runs it with its arguments; the medium's folder is current
+    # again after the first install, so the entry's folder is found from there.
     s.activate(menu, window)
     s.list_click(window, 2, repeat=2)
     runs = s.expect_runs(menu, 2)
