@@ -1,7 +1,5 @@
 #include "app/gtkmenu.h"
 
-#define G_SETTINGS_ENABLE_BACKEND
-#include <gio/gsettingsbackend.h>
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -21,14 +19,12 @@ std::string environment(const char* name) {
 }
 
 // GTK's file chooser keeps its state (size, sorting, view) in GSettings, which the desktop stores
-// on disk. The menu writes nothing: this run's settings live in memory. The default backend is
-// taken now, while the variable says so, and kept for the whole run.
+// on disk. The menu writes nothing: this run's settings live in memory. GLib reads the variable
+// when a GSettings object is first made (on X11, when the file chooser first opens).
 void keepSettingsInMemory() {
     // The programs the menu starts get the user's value back (platform/userenvironment.h).
     platform::recordUserValue("GSETTINGS_BACKEND");
     setenv("GSETTINGS_BACKEND", "memory", 1);
-    static GSettingsBackend* const backend = g_settings_backend_get_default();
-    (void)backend;
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """discmenu-gtk started where GTK can open no display: one line on standard error that says what is
-missing, and exit status 1 (never a crash, never GTK's own messages).
+missing, and exit status 1 (never a crash, never GTK's own messages). And neither the program nor
+the libraries given need a Qt library (ldd): the GTK menu never loads Qt.
 
-Usage: gtk_nodisplay_test.py DISCMENU_GTK SAMPLE_MEDIUM
+Usage: gtk_nodisplay_test.py DISCMENU_GTK SAMPLE_MEDIUM [LIBRARY...]
 
 Standard library only.
 """
@@ -33,10 +34,10 @@ CASES = [
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) < 3:
         print(__doc__, file=sys.stderr)
         return 2
-    program, sample = argv[1:]
+    program, sample, libraries = argv[1], argv[2], argv[3:]
     root = Path(tempfile.mkdtemp(prefix="discmenu-gtk-nodisplay-"))
     try:
         medium = root / "cd"
@@ -52,12 +53,18 @@ def main(argv):
                                           f"standard error:\n{result.stderr}")
             check(result.stderr == NEEDS + why + "\n", f"{given}: standard error is\n{result.stderr!r}\n"
                                                       f"expected\n{NEEDS + why!r}")
+        for binary in [program] + libraries:
+            needs = subprocess.run(["ldd", binary], capture_output=True, text=True, timeout=30)
+            check(needs.returncode == 0, f"ldd {binary} failed: {needs.stderr}")
+            check("libgtk-3" in needs.stdout, f"{binary} does not need GTK 3:\n{needs.stdout}")
+            qt = [line.strip() for line in needs.stdout.splitlines() if "libQt" in line]
+            check(not qt, f"{binary} needs Qt: {qt}")
     except TestFailure as failure:
         print(f"FAILED: {failure}", file=sys.stderr)
         return 1
     finally:
         shutil.rmtree(root, ignore_errors=True)
-    print(f"{len(CASES)} cases passed")
+    print(f"{len(CASES)} cases and {1 + len(libraries)} ldd checks passed")
     return 0
 
 
