@@ -2,10 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
-#include <memory>
-#include <span>
 #include <vector>
 
 #include "core/image.h"
@@ -59,8 +56,7 @@ std::string fontCss(int dpi, const std::string& dpiClass) {
     for (const ControlRow& row : core::layoutTable()) {
         if (row.font == FontKind::None) continue;
         const std::string id = "window." + dpiClass + " #" + row.name;
-        char size[32];
-        std::snprintf(size, sizeof size, "%.4fpx", double(core::fontPixels(row.font, dpi)));
+        const std::string size = std::to_string(core::fontPixels(row.font, dpi)) + "px";
         css += id + ", " + id +
                " * { font-family: Arial, \"Liberation Sans\", sans-serif; font-size: " + size +
                "; font-style: normal; font-weight: " + (row.font == FontKind::Bold ? "bold" : "normal") +
