@@ -58,8 +58,8 @@ bool glibcServes(const ElfNeeds& needs, const char* running, const char* what, c
                  std::size_t reasonSize) {
     const char* needed = newestGlibcNeeded(needs);
     if (!needed || compareVersions(running, needed) >= 0) return true;
-    std::snprintf(reason, reasonSize,
-                  "%s needs the C library glibc %s or newer; this system has glibc %s", what, needed, running);
+    std::snprintf(reason, reasonSize, "%s needs the C library glibc %s or newer; this system has glibc %s",
+                  what, needed, running);
     return false;
 }
 
