@@ -2,8 +2,8 @@
 // "medium.img", taking as long for each read request as a CD drive or a USB stick would.
 //
 // Each request costs its bytes at the medium's transfer rate, plus the cost of a seek when it does
-// not begin within 64 KiB of where the previous one ended (a scattered read). Requests are served one at a time, in
-// the order they come, as one drive serves them. The kernel caches nothing of the image (direct
+// not begin within 64 KiB of where the previous one ended (a scattered read). Requests are served one at a
+// time, in the order they come, as one drive serves them. The kernel caches nothing of the image (direct
 // I/O), so every read that reaches the medium's file system reaches this program.
 //
 // The file "stats" reads as the counts so far: requests, scattered requests, bytes, and the
@@ -52,7 +52,8 @@ std::string statsText() {
 }
 
 void sleepMs(double ms) {
-    timespec wait{static_cast<time_t>(ms / 1000), static_cast<long>((ms - double(long(ms / 1000)) * 1000) * 1e6)};
+    timespec wait{static_cast<time_t>(ms / 1000),
+                  static_cast<long>((ms - double(long(ms / 1000)) * 1000) * 1e6)};
     while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
     }
 }
@@ -76,9 +77,11 @@ int getattr(const char* path, struct stat* info, fuse_file_info*) {
     return 0;
 }
 
-int readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*, fuse_readdir_flags) {
+int readdir(const char* path, void* buffer, fuse_fill_dir_t fill, off_t, fuse_file_info*,
+            fuse_readdir_flags) {
     if (std::strcmp(path, "/") != 0) return -ENOENT;
-    for (const char* name : {".", "..", kImage + 1, kStats + 1}) fill(buffer, name, nullptr, 0, fuse_fill_dir_flags{});
+    for (const char* name : {".", "..", kImage + 1, kStats + 1})
+        fill(buffer, name, nullptr, 0, fuse_fill_dir_flags{});
     return 0;
 }
 
@@ -104,7 +107,8 @@ int read(const char* path, char* buffer, size_t size, off_t offset, fuse_file_in
     // (the file system reads a few bytes past its blocks); one that starts a little ahead costs
     // the gap's transfer, as the drive reads on through it. Anything else is a seek.
     const bool onTrack = medium.next >= 0 && offset >= medium.next - kNear && offset <= medium.next + kNear;
-    double cost = double(n + (onTrack && offset > medium.next ? offset - medium.next : 0)) / medium.bytesPerMs;
+    double cost =
+        double(n + (onTrack && offset > medium.next ? offset - medium.next : 0)) / medium.bytesPerMs;
     if (!onTrack) {
         cost += medium.seekMs;
         ++medium.scattered;
