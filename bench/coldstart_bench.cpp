@@ -9,7 +9,16 @@
 // that are resident now (mmap + mincore): what was read from the medium, the kernel's read-ahead
 // included. A warm run of the same program follows each cold one.
 //
-// Usage: coldstart_bench [--runs N] [--verbose] MEDIUM PROGRAM
+// On a slow medium (scripts/bench coldstart-media) the medium is made cold differently: a command
+// (--cold COMMAND, run by the shell) mounts it afresh before each cold run, as a medium just
+// inserted, and a counter file of the slow medium (--counters FILE, bench/slowmedium's "stats")
+// says what the run read from it: requests, scattered requests and bytes. One run after each
+// remount that is not measured warms the system's libraries first; there are no warm runs.
+// --preload makes the started process read the bundle's files listed in discmenu/preload.list
+// (launcher/preload.h) before it runs PROGRAM, as the launcher does when it takes the bundled Qt.
+//
+// Usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE] [--preload]
+//                        [--timeout SECONDS] MEDIUM PROGRAM
 // Prints tab-separated rows: metric, median. With --verbose, the medium files read in the last
 // cold run, largest first, go to standard error.
 #include <fcntl.h>
@@ -26,6 +35,7 @@
 #include <vector>
 
 #include "firstframe.h"
+#include "launcher/preload.h"
 
 using firstframe::die;
 using firstframe::median;
@@ -93,11 +103,52 @@ long long mappedMediumBytes(pid_t pid, const std::string& medium) {
     return kb * 1024;
 }
 
+// The slow medium's counters: "name value" lines.
+std::map<std::string, long long> readCounters(const std::string& path) {
+    std::ifstream in(path);
+    if (!in) die("cannot read the counters " + path);
+    std::map<std::string, long long> counters;
+    std::string name;
+    long long value = 0;
+    while (in >> name >> value) counters[name] = value;
+    return counters;
+}
+
+void runShell(const std::string& command) {
+    const int status = std::system(command.c_str());
+    if (status != 0) die("\"" + command + "\" failed (status " + std::to_string(status) + ")");
+}
+
+// The slow medium: remounted before each cold run, counted by its counters.
+int slowMedium(Watcher& watcher, int runs, const std::string& cold, const std::string& counters,
+               const std::string& medium, const std::string& program) {
+    std::vector<double> ms, bytes, requests, scattered;
+    runShell(cold);
+    watcher.run(program, medium);  // warms the system's libraries; not counted
+    for (int i = 0; i < runs; ++i) {
+        runShell(cold);
+        const auto before = readCounters(counters);
+        ms.push_back(watcher.run(program, medium).ms);
+        auto after = readCounters(counters);
+        bytes.push_back(double(after["bytes"] - before.at("bytes")));
+        requests.push_back(double(after["requests"] - before.at("requests")));
+        scattered.push_back(double(after["scattered"] - before.at("scattered")));
+    }
+    std::printf("start-up to first frame, medium just mounted (ms, median of %d)\t%.0f\n", runs, median(ms));
+    std::printf("read from the medium (KB, median of %d)\t%.0f\n", runs, median(bytes) / 1024);
+    std::printf("read requests (median of %d)\t%.0f\n", runs, median(requests));
+    std::printf("of them scattered, each a seek (median of %d)\t%.0f\n", runs, median(scattered));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     int runs = 5;
     bool verbose = false;
+    bool preload = false;
+    int timeout = 20;
+    std::string cold, counters;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -105,12 +156,23 @@ int main(int argc, char* argv[]) {
             runs = std::atoi(argv[++i]);
         } else if (arg == "--verbose") {
             verbose = true;
+        } else if (arg == "--preload") {
+            preload = true;
+        } else if (arg == "--cold" && i + 1 < argc) {
+            cold = argv[++i];
+        } else if (arg == "--counters" && i + 1 < argc) {
+            counters = argv[++i];
+        } else if (arg == "--timeout" && i + 1 < argc) {
+            timeout = std::atoi(argv[++i]);
         } else {
             args.push_back(arg);
         }
     }
-    if (args.size() != 2 || runs < 1) {
-        std::fprintf(stderr, "usage: coldstart_bench [--runs N] [--verbose] MEDIUM PROGRAM\n");
+    if (args.size() != 2 || runs < 1 || timeout < 1 || cold.empty() != counters.empty()) {
+        std::fprintf(
+            stderr,
+            "usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE] [--preload]\n"
+            "                       [--timeout SECONDS] MEDIUM PROGRAM\n");
         return 2;
     }
     char* full = realpath(args[0].c_str(), nullptr);
@@ -121,9 +183,22 @@ int main(int argc, char* argv[]) {
     if (!full) die("cannot find the program " + args[1] + ": " + std::strerror(errno));
     const std::string program = full;
     std::free(full);
-    if (nftw(medium.c_str(), collect, 32, FTW_PHYS) != 0) die("cannot list the files of " + medium);
 
     Watcher watcher;
+    watcher.timeoutSeconds = timeout;
+    if (preload) {
+        const std::string folder = medium + "discmenu";
+        watcher.beforeExec = [folder] {
+            char error[1024] = "";
+            if (launcher::preloadFiles(folder.c_str(), error, sizeof error) < 0) {
+                std::fprintf(stderr, "coldstart_bench: %s\n", error);
+                _exit(125);
+            }
+        };
+    }
+    if (!cold.empty()) return slowMedium(watcher, runs, cold, counters, medium, program);
+    if (nftw(medium.c_str(), collect, 32, FTW_PHYS) != 0) die("cannot list the files of " + medium);
+
     std::vector<double> coldMs, warmMs, readBytes, mappedBytes;
     std::map<std::string, long long> lastRead;
     for (int i = 0; i < runs; ++i) {

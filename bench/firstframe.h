@@ -114,6 +114,12 @@ public:
     Watcher(const Watcher&) = delete;
     Watcher& operator=(const Watcher&) = delete;
 
+    // How long a run may take to its first frame before the measurement stops (a slow medium
+    // needs more than the default).
+    int timeoutSeconds = 20;
+    // Called in the started process before it runs `program` (with the program's folder current).
+    std::function<void()> beforeExec;
+
     // Starts `program` in `folder` and waits for its first frame; `atFirstFrame`, when given, is
     // called with the program's process id at that moment, before the program is killed.
     Sample run(const std::string& program, const std::string& folder,
@@ -125,11 +131,12 @@ public:
         if (pid < 0) die(std::string("fork failed: ") + std::strerror(errno));
         if (pid == 0) {
             if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(126);
+            if (beforeExec) beforeExec();
             execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
 
-        const auto deadline = start + std::chrono::seconds(20);
+        const auto deadline = start + std::chrono::seconds(timeoutSeconds);
         pollfd fd{xcb_get_file_descriptor(conn_), POLLIN, 0};
         while (true) {
             while (xcb_generic_event_t* event = xcb_poll_for_event(conn_)) {
@@ -155,7 +162,7 @@ public:
             if (Clock::now() > deadline) {
                 kill(pid, SIGKILL);
                 reap(pid);
-                die(program + " drew no window within 20 seconds");
+                die(program + " drew no window within " + std::to_string(timeoutSeconds) + " seconds");
             }
             poll(&fd, 1, 20);
         }

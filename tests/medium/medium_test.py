@@ -20,6 +20,16 @@ Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
             bundled one when told to, also where the environment names the system's Qt
   reproducible  a second image of the same SRC is byte-identical and FILE.sha256 holds its
             checksum; SOURCE_DATE_EPOCH dates the image
+  nobundle  --no-bundled-qt: the medium holds the launcher and the menu alone, 2 MiB at most with
+            discmenu.exe, and make-medium says which desktops it serves
+
+Usage: medium_test.py oldsys SOURCE_DIR WORK_DIR NAME SUITE PACKAGES EXPECTED
+  runs the medium of the make step in a Debian root NAME of SUITE with PACKAGES (comma-separated),
+  made with debootstrap and cached (scripts/debian-root), on this machine's Xvfb, and checks that
+  the launcher takes the EXPECTED path: system-qt, bundled-qt or gtk (the window shows, and the
+  launcher says it took that path), or started (the launcher itself runs there, says what it
+  does in its own lines, and ends without a window). Skips (77) only when this is not root or the
+  archive cannot be reached.
 
 Standard library only, plus Xvfb, xdotool, xprop, xorriso, ldd, readelf and unshare. Every X
 server and menu started here is ended, also on failure; on failure a screenshot and the menu's
@@ -429,9 +439,24 @@ def step_bundle(p):
     for name in ("discmenu", "discmenu-app.so"):
         if ".symtab" in run(["readelf", "-S", "-W", bundle / name]).stdout:
             problems.append(f"{name} is not stripped")
-    # The launcher must start where the desktop lacks Qt and the C++ library the menu needs.
-    if dynamic_entries(bundle / "discmenu", "NEEDED") != ["libc.so.6"]:
-        problems.append(f"the launcher needs {dynamic_entries(bundle / 'discmenu', 'NEEDED')}, expected libc.so.6 alone")
+    # The launcher must start where the desktop lacks Qt and the C++ library the menu needs, and
+    # on older systems: glibc 2.31 (built for it when this is root; before glibc 2.34, dlopen lies
+    # in libdl).
+    needed = dynamic_entries(bundle / "discmenu", "NEEDED")
+    if sorted(needed) not in (["libc.so.6"], ["libc.so.6", "libdl.so.2"]):
+        problems.append(f"the launcher needs {needed}, expected libc.so.6 (and libdl.so.2) alone")
+    versions = set(re.findall(r"\b(GLIBC_[0-9.]+|GLIBCXX_[0-9.]+|CXXABI_[0-9.]+)", run(["objdump", "-T", bundle / "discmenu"]).stdout))
+    glibc = max((tuple(int(n) for n in v[6:].split(".")) for v in versions if v.startswith("GLIBC_")), default=())
+    if os.geteuid() == 0 and glibc > (2, 31):
+        problems.append(f"the launcher needs glibc {'.'.join(map(str, glibc))}, newer than 2.31")
+    if any(not v.startswith("GLIBC_") for v in versions):
+        problems.append(f"the launcher needs the C++ library: {sorted(versions)}")
+    # preload.list names every bundled file the launcher reads first, once each, ICU's data aside.
+    listed = (bundle / "preload.list").read_text().splitlines()
+    files = sorted(str(x.relative_to(bundle)) for x in list((bundle / "lib").iterdir()) +
+                   list((bundle / "plugins").rglob("*")) if x.is_file() and not x.name.startswith("libicudata"))
+    if sorted(listed) != files:
+        problems.append(f"preload.list holds {listed}, expected {files} in some order")
     # A qt.conf would send the desktop's Qt to the bundled plugins.
     for name in ("qt.conf", "qt6.conf"):
         if (bundle / name).exists():
@@ -639,6 +664,18 @@ def step_iso(p):
     remove_tree(tree)
     extract = run(["xorriso", "-osirrox", "on", "-indev", p.iso, "-extract", "/", tree])
     check(extract.returncode == 0, f"cannot extract the image: {extract.stderr}")
+    # What a start reads lies first and together, in the order it is read: autorun.sh, the
+    # catalogue, the launcher, preload.list, the menu, and the files of preload.list.
+    lba = run(["xorriso", "-indev", p.iso, "-find", "/", "-type", "f", "-exec", "report_lba", "--"]).stdout
+    extents = {m.group(3): (int(m.group(1)), int(m.group(2)))
+               for m in re.finditer(r"^File data lba:\s*\d+\s*,\s*(\d+)\s*,\s*(\d+)\s*,\s*\d+\s*,\s*'([^']*)'", lba, re.M)}
+    order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/preload.list", "/discmenu/discmenu-app.so"] + \
+        ["/discmenu/" + x for x in (p.bundle / "preload.list").read_text().splitlines()]
+    check(all(name in extents for name in order), f"the image's layout report lacks files of {order}: {lba}")
+    for before, after in zip(order, order[1:]):
+        start, blocks = extents[before]
+        check(extents[after][0] == start + blocks,
+              f"{after} does not follow {before} on the image: {extents[before]} then {extents[after]}")
     for name, executable in (("discmenu/discmenu", True), ("autorun.sh", True), ("editor/setup.sh", True),
                              ("contents.inf", False), ("discmenu/lib/libQt6Core.so.6", False)):
         check(os.access(tree / name, os.X_OK) == executable,
@@ -723,7 +760,104 @@ STEPS = {"labels": step_labels, "refusals": step_refusals, "make": step_make, "b
          "hidden-inside": step_hidden_inside, "iso": step_iso, "reproducible": step_reproducible}
 
 
+def step_nobundle(p):
+    out = p.work / "nobundle"
+    remove_tree(out)
+    result = run([p.make_medium, p.sample, out, "--no-bundled-qt"], timeout=800)
+    check(result.returncode == 0, f"make-medium --no-bundled-qt failed ({result.returncode}):\n{result.stderr}")
+    for words in ("Qt: not bundled", "serves: desktops with Qt 6", "not GNOME"):
+        check(words in result.stdout, f"make-medium did not say {words!r}:\n{result.stdout}")
+    inside = sorted(x.name for x in (out / "discmenu").iterdir())
+    check(inside == ["discmenu", "discmenu-app.so"], f"discmenu/ holds {inside}, expected the launcher and the menu")
+    size = sum(x.stat().st_size for x in out.rglob("*") if x.is_file())
+    check((out / "discmenu.exe").is_file() and size <= 2 * 1024 * 1024,
+          f"the medium without Qt holds {size} bytes, more than 2 MiB (or lacks discmenu.exe)")
+    print(f"medium without the bundled Qt: {size / 1024:.0f} KiB")
+    # The menu library finds nothing of Qt beside it: no run path into a bundle.
+    check(not dynamic_entries(out / "discmenu" / "discmenu-app.so", "RPATH"), "the menu still has a run path")
+    remove_tree(out)
+
+
+STEPS["nobundle"] = step_nobundle
+
+# What the launcher says for each path it can take (DISCMENU_VERBOSE=1).
+EXPECTED_WORDS = {"system-qt": r"runs on the system's Qt", "bundled-qt": r"runs on the bundled Qt", "gtk": r"GTK"}
+
+
+def step_oldsys(p, name, suite, packages, expected):
+    """The made medium in a Debian root: chroot, with this machine's Xvfb socket bound in."""
+    check(expected in EXPECTED_WORDS or expected == "started", f"unknown expected path {expected!r}")
+    check(p.bundle.is_dir(), f"no medium at {p.out} (did the make step run?)")
+    started = time.monotonic()
+    made = run([p.source / "scripts" / "debian-root", name, suite] + packages.split(","), timeout=1500)
+    if made.returncode == SKIP:
+        print(f"SKIPPED: {made.stderr.strip()}")
+        return SKIP
+    check(made.returncode == 0, f"scripts/debian-root {name} failed ({made.returncode}):\n{made.stderr}")
+    root = Path(made.stdout.strip().splitlines()[-1])
+    print(f"root {root} ready in {time.monotonic() - started:.1f} s")
+    # A private mount namespace: the medium read-only at /media/disc, a fresh /tmp with the X
+    # socket, /proc; the cached root itself is not written to.
+    script = """set -e
+mount --make-rprivate /
+mount -t proc proc "$1/proc"
+mount -t tmpfs tmpfs "$1/tmp"
+mount -t tmpfs tmpfs "$1/media"
+mkdir -p "$1/tmp/.X11-unix" "$1/media/disc" "$1/tmp/runtime"
+chmod 700 "$1/tmp/runtime"
+mount --bind /tmp/.X11-unix "$1/tmp/.X11-unix"
+mount --bind "$2" "$1/media/disc"
+mount -o remount,bind,ro "$1/media/disc"
+exec chroot "$1" env -i PATH=/usr/bin:/bin HOME=/root LC_ALL=C.UTF-8 DISPLAY="$3" XDG_RUNTIME_DIR=/tmp/runtime \
+    DISCMENU_VERBOSE=1 /media/disc/autorun.sh
+"""
+    with Desktop(p.work, f"oldsys-{name}") as desktop:
+        log = p.work / f"oldsys-{name}-menu.log"
+        with open(log, "wb") as out:
+            menu = subprocess.Popen(["unshare", "-m", "--", "sh", "-c", script, "oldsys", str(root), str(p.out),
+                                     desktop.display], stdin=subprocess.DEVNULL, stdout=out, stderr=subprocess.STDOUT,
+                                    start_new_session=True)
+        desktop.processes.append(menu)
+        desktop.logs.append(log)
+        if expected == "started":
+            # No window; the launcher's own lines say what it took and why it could not go on.
+            try:
+                status = menu.wait(timeout=WINDOW_TIMEOUT)
+            except subprocess.TimeoutExpired:
+                raise TestFailure(f"in {name}, the launcher neither showed a window nor ended") from None
+            text = log.read_text(errors="replace")
+            check(status != 0 and text.startswith("discmenu: "),
+                  f"in {name}, expected the launcher to end with its own message; status {status}, output:\n{text}")
+            # Not the dynamic loader's words, neither its own nor passed on.
+            for loader in ("error while loading shared libraries", "not found (required by"):
+                check(loader not in text, f"in {name}, the launcher passed on the loader's error:\n{text}")
+            verbose_line(log)
+            check(not desktop.windows(CAPTION), f"in {name}, a window {CAPTION!r} showed")
+            print(f"{name}: the launcher said:\n{text}")
+        else:
+            window = desktop.wait_window(CAPTION, WINDOW_TIMEOUT, menu)
+            said = verbose_line(log)
+            check(re.search(EXPECTED_WORDS[expected], said), f"in {name}, the launcher said {said!r}; expected {expected}")
+            maps = Path(f"/proc/{menu.pid}/maps").read_text()
+            bundled = str(p.bundle / "lib") + "/"
+            if expected == "system-qt":
+                check(bundled not in maps and f"{root}/usr/lib/x86_64-linux-gnu/libQt6Core.so" in maps,
+                      f"in {name}, the menu on the system's Qt did not take the root's libQt6Core alone")
+            print(f"{name}: window {window} shown; the launcher said {said!r}")
+    print(f"{name}: {time.monotonic() - started:.1f} s in all")
+
+
 def main(argv):
+    if len(argv) == 8 and argv[1] == "oldsys":
+        if os.geteuid() != 0:
+            print("SKIPPED: running a medium in a Debian root needs root (debootstrap, chroot)")
+            return SKIP
+        try:
+            status = step_oldsys(Paths(argv[2], argv[3]), *argv[4:])
+        except (TestFailure, subprocess.TimeoutExpired) as failure:
+            print(f"FAILED oldsys {argv[4]}: {failure}", file=sys.stderr)
+            return 1
+        return status or 0
     if len(argv) != 4 or argv[1] not in STEPS:
         print(__doc__, file=sys.stderr)
         return 2

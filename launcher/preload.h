@@ -1,0 +1,24 @@
+// Reads a bundle's libraries into memory in one pass, in the order they lie on the medium, before
+// the loader maps them. The loader touches a library's pages here and there (headers, symbol and
+// relocation tables, code as it runs), and on an optical drive each jump costs a seek of some
+// 100 ms; read whole and in disk order, the same libraries cost one seek and their transfer.
+//
+// Plain C++ on the C library alone, like the rest of the launcher.
+#pragma once
+
+#include <cstddef>
+
+namespace launcher {
+
+// The list that make-medium writes beside the launcher: one path a line, relative to the folder
+// that holds the list, in the order the files lie on the medium.
+constexpr char kPreloadList[] = "preload.list";
+
+// Reads every file named in `folder`/kPreloadList into the page cache, in the list's order, and
+// returns the bytes read. A missing list reads nothing and returns 0 (a medium without the bundle
+// has none); a file that is missing or cannot be read is skipped, since the loader will report it
+// in its own words when it needs it. Returns -1 and writes a message naming the list into `error`
+// when the list itself cannot be read or holds a path that leaves `folder`.
+long long preloadFiles(const char* folder, char* error, std::size_t errorSize);
+
+}  // namespace launcher
