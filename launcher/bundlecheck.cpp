@@ -61,6 +61,14 @@ constexpr Packages kPackages[] = {
     {"libuuid.so.1", "libuuid1", "libuuid", "libuuid1", "util-linux-libs"},
     {"libbsd.so.0", "libbsd0", "libbsd", "libbsd0", "libbsd"},
     {"libgomp.so.1", "libgomp1", "libgomp", "libgomp1", "gcc-libs"},
+    {"libgtk-3.so.0", "libgtk-3-0", "gtk3", "libgtk-3-0", "gtk3"},
+    {"libgdk-3.so.0", "libgtk-3-0", "gtk3", "libgtk-3-0", "gtk3"},
+    {"libpango-1.0.so.0", "libpango-1.0-0", "pango", "libpango-1_0-0", "pango"},
+    {"libatk-1.0.so.0", "libatk1.0-0", "atk", "libatk-1_0-0", "at-spi2-core"},
+    {"libcairo.so.2", "libcairo2", "cairo", "libcairo2", "cairo"},
+    {"libgdk_pixbuf-2.0.so.0", "libgdk-pixbuf-2.0-0", "gdk-pixbuf2", "libgdk_pixbuf-2_0-0", "gdk-pixbuf2"},
+    {"libgobject-2.0.so.0", "libglib2.0-0", "glib2", "libgobject-2_0-0", "glib2"},
+    {"libgio-2.0.so.0", "libglib2.0-0", "glib2", "libgio-2_0-0", "glib2"},
     {"libstdc++.so.6", "libstdc++6", "libstdc++", "libstdc++6", "gcc-libs"},
     {"libgcc_s.so.1", "libgcc-s1", "libgcc", "libgcc_s1", "gcc-libs"},
 };
@@ -99,6 +107,8 @@ public:
     Text(char* out, std::size_t size) : out_(out), size_(size) {
         if (size_) out_[0] = '\0';
     }
+    // Continues after what is in the buffer already.
+    void skip() { used_ = std::strlen(out_); }
     __attribute__((format(printf, 2, 3))) void add(const char* format, ...) {
         if (used_ + 1 >= size_) return;
         va_list args;
@@ -226,15 +236,11 @@ void findMissingLibraries(const char* folder, MissingLibraries& missing, char* p
     }
 }
 
-void describeMissing(const MissingLibraries& missing, char* out, std::size_t size) {
-    Text text(out, size);
-    const bool one = missing.count == 1 && !missing.more;
-    text.add("the menu cannot start: this system lacks %s that the menu needs: ",
-             one ? "a library" : "libraries");
-    addList(text, missing.names, missing.count);
-    text.add("%s.\nInstall %s with the system's package manager, then start the menu again:\n",
-             missing.more ? " and more" : "", one ? "it" : "them");
+namespace {
 
+// The lines that say which packages to install for `missing` on each system, and how to find
+// those the table does not know.
+void addInstallLines(Text& text, const MissingLibraries& missing) {
     static char unknown[MissingLibraries::kMax][MissingLibraries::kName];
     int unknownCount = 0;
     for (int i = 0; i < missing.count; ++i) {
@@ -267,6 +273,39 @@ void describeMissing(const MissingLibraries& missing, char* out, std::size_t siz
             "pacman -F).\n",
             unknownCount == 1 ? "it" : "each");
     }
+}
+
+}  // namespace
+
+void describeMissing(const MissingLibraries& missing, char* out, std::size_t size) {
+    Text text(out, size);
+    const bool one = missing.count == 1 && !missing.more;
+    text.add("the menu cannot start: this system lacks %s that the menu needs: ",
+             one ? "a library" : "libraries");
+    addList(text, missing.names, missing.count);
+    text.add("%s.\nInstall %s with the system's package manager, then start the menu again:\n",
+             missing.more ? " and more" : "", one ? "it" : "them");
+    addInstallLines(text, missing);
+}
+
+void describeNoToolkit(const MissingLibraries& gtkMissing, const char* gtkReason, const char* qtReason,
+                       const char* bundleReason, char* out, std::size_t size) {
+    Text text(out, size);
+    if (gtkMissing.count > 0) {
+        describeMissing(gtkMissing, out, size);
+        text.skip();
+    } else {
+        // GTK is there but does not serve (too old, a symbol missing): name GTK's package.
+        text.add(
+            "the menu cannot start: %s.\nInstall GTK 3 (3.24 or newer) with the system's package manager, "
+            "then start the menu again:\n",
+            gtkReason);
+        MissingLibraries gtk;
+        gtk.add("libgtk-3.so.0");
+        addInstallLines(text, gtk);
+    }
+    text.add("The menu runs on the system's GTK 3 (3.24 or newer) or Qt 6 with its X11 plugin. Qt: %s; %s.\n",
+             qtReason, bundleReason);
 }
 
 bool showDialog(const char* text, int timeoutSeconds) {

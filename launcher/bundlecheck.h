@@ -38,6 +38,14 @@ void findMissingLibraries(const char* folder, MissingLibraries& missing, char* p
 // the package). Cut to `size` bytes.
 void describeMissing(const MissingLibraries& missing, char* out, std::size_t size);
 
+// The message for a system where nothing serves the menu: neither the desktop's GTK 3 (the
+// libraries in `gtkMissing` did not load, or `gtkReason` says why it does not serve) nor its Qt
+// (`qtReason`), and no bundled Qt (`bundleReason`): what is missing and which packages to install
+// (GTK's, the smaller step on most desktops), then why the other paths do not serve. Cut to
+// `size` bytes.
+void describeNoToolkit(const MissingLibraries& gtkMissing, const char* gtkReason, const char* qtReason,
+                       const char* bundleReason, char* out, std::size_t size);
+
 // Shows `text` to the user in a dialog when there is a display and one of zenity, kdialog,
 // gxmessage and xmessage starts (tried in that order); returns when the user closes it or after
 // `timeoutSeconds`, when the dialog is ended. True when a dialog was shown.

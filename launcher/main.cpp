@@ -1,50 +1,74 @@
-// The medium's discmenu/discmenu: runs the menu (the library discmenu-app.so beside it) on the
-// desktop's own Qt when that can serve it, and on the Qt bundled in lib/ otherwise, so that a
-// desktop with Qt reads almost nothing of the bundle from the (slow) medium.
+// The medium's discmenu/discmenu: runs the menu on what the desktop has, so that a desktop reads
+// almost nothing of the medium, and on the Qt the medium carries (lib/) only where nothing serves:
+//   1. the desktop's Qt 6: discmenu-app.so beside it, when every library it names and every
+//      symbol version it imports (among them Qt_6.N of the Qt it was built with, so an older Qt
+//      does not serve) resolve from the system alone, and the desktop's X11 platform plugin loads
+//      beside them. Skipped in a Wayland session without X11 (WAYLAND_DISPLAY set, DISPLAY unset
+//      or not answering): the menu's Qt shows through X11 alone.
+//   2. the desktop's GTK 3, 3.24 or newer: discmenu-gtk.so beside it, checked the same way, and
+//      GTK's own version check. GTK runs on Wayland and on X11 alike.
+//   3. the bundled Qt, when the medium carries it.
+//   4. otherwise one message that names what is missing and what to install (in a dialog too,
+//      where there is no terminal), and status 1.
+// The checks load what the menu would load (dlopen, dlvsym), so the system's own loader answers
+// and nothing of the menu has run yet; a path that is taken then loads its menu library, whose
+// libraries are all loaded already: they are loaded once. Before it loads a menu library, the
+// launcher compares the C library that library needs with the running one (launcher/glibc.h), so
+// that an older system gets a message, not the loader's error.
 //
-// The desktop's Qt serves when every library the menu names and every symbol version it imports
-// (among them Qt_6.N of the Qt it was built with, so an older Qt does not serve) resolve from the
-// system alone, and the desktop's X11 platform plugin loads beside them. The launcher finds this
-// out by loading them (dlopen, dlvsym), so the system's own loader answers and nothing of the menu
-// has run yet. Then:
-//   system:  it loads the menu library, whose libraries are all loaded already and so are taken
-//            as they are, and calls its discmenu_main: the libraries are loaded once;
-//   bundled: libraries of the system may be loaded by now, so it starts itself afresh (exec, same
-//            process) with DISCMENU_QT=bundled; the fresh run loads the menu library at once, and
-//            its run path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the system)
-//            finds the bundled Qt. The menu then takes its plugins from plugins/ beside it alone
-//            (app/qtsetup.cpp). Before it runs, the fresh run loads the menu library and the
-//            bundled X11 plugin; where either does not load, it finds every library that the
-//            bundle needs and this system lacks, names them all in one message with the packages
-//            that hold them (also in a dialog, where there is no terminal) and exits with 1,
-//            rather than let Qt abort on the first one.
-// The environment of the programs the menu starts is the user's: the launcher's own DISCMENU_QT
-// goes, and DISCMENU_VERBOSE, which the fresh run does without, is recorded first (see
-// platform/userenvironment.h), so that the menu gives it back to them.
+// One process never holds two toolkits, nor the system's Qt beside the bundled one:
+//   - a Qt check that fails after loading some of the system's Qt libraries (an older Qt 6, one
+//     without its X11 plugin) starts the launcher afresh (exec, same process) to check GTK, with
+//     DISCMENU_NOT_QT carrying why Qt did not serve. Where the desktop has no Qt at all, nothing
+//     of Qt loads and GTK is checked at once. (Re-running costs one exec of this small program,
+//     whose pages are in memory, about a millisecond, and only on systems with an unfit Qt;
+//     checking Qt's needs without loading them would mean reading every Qt library's ELF tables
+//     and reproducing the loader's search here, slower on every system where Qt serves.)
+//   - the bundled Qt always runs afresh with DISCMENU_QT=bundled: the fresh run reads the bundle's
+//     files in one pass in disk order (preload.list, launcher/preload.h), loads the menu library
+//     at once, and its run path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the
+//     system) finds the bundled Qt. The menu then takes its plugins from plugins/ beside it alone
+//     (app/qtsetup.cpp). The fresh run loads the menu library and the bundled X11 plugin first;
+//     where either does not load, it names every library the bundle needs and this system lacks
+//     in one message with the packages that hold them, and exits with 1.
+// On the Qt paths the menu takes the X11 plugin (QT_QPA_PLATFORM=xcb) and no plugin path meant for
+// another Qt (QT_PLUGIN_PATH, QT_QPA_PLATFORM_PLUGIN_PATH). The environment of the programs the
+// menu starts is the user's: what the launcher changes is recorded first (see
+// platform/userenvironment.h), DISCMENU_VERBOSE too, which the bundled fresh run goes without, so
+// that the menu gives it back to them.
 //
-// DISCMENU_QT=bundled skips the test and takes the bundled Qt; DISCMENU_VERBOSE=1 says on standard
-// error which Qt was taken, why, and how long the decision took.
+// DISCMENU_TOOLKIT=qt|gtk|bundled takes that path or says why it cannot (status 1);
+// DISCMENU_QT=bundled is the same as DISCMENU_TOOLKIT=bundled. DISCMENU_VERBOSE=1 says on
+// standard error which path was taken, why, and how long the decision took.
 //
 // Plain C++ on the C library alone (no exceptions, no standard C++ library), so that it starts
 // and can say what is missing even where the desktop lacks what the menu needs.
 #include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "launcher/bundlecheck.h"
 #include "launcher/elfneeds.h"
+#include "launcher/glibc.h"
+#include "launcher/preload.h"
 #include "platform/userenvironment.h"
 
 namespace {
 
-constexpr const char kLibrary[] = "discmenu-app.so";
+constexpr const char kQtLibrary[] = "discmenu-app.so";
+constexpr const char kGtkLibrary[] = "discmenu-gtk.so";
+constexpr const char kBundledCore[] = "lib/libQt6Core.so.6";
+constexpr unsigned kGtkMinor = 24;  // GTK 3.24: the oldest the GTK menu is built for
 constexpr const char kPlugin[] = "platforms/libqxcb.so";
 constexpr const char kBundledPlugin[] = "plugins/platforms/libqxcb.so";
 constexpr std::size_t kText = PATH_MAX + 512;
@@ -116,15 +140,29 @@ bool systemPluginFolder(char* out) {
     return true;
 }
 
-// True when the desktop's own libraries serve the menu (see the top of this file); they are then
-// loaded, for all to use. Otherwise `reason` says what is missing.
-bool systemServes(const launcher::ElfNeeds& needs, char* reason) {
+// Loads every library `needs` names from the system and looks up every symbol version it imports
+// (dlopen, dlvsym): the system's own loader answers. Libraries that do not load go to `missing`;
+// `loadedQt` tells whether a library of Qt stayed loaded (a fresh run must then take any other
+// toolkit). True when all resolve; otherwise `reason` says what is missing, the first thing found.
+bool librariesServe(const launcher::ElfNeeds& needs, char* reason, launcher::MissingLibraries& missing,
+                    bool& loadedQt) {
+    reason[0] = '\0';
     for (int i = 0; i < needs.neededCount; ++i) {
-        if (!dlopen(needs.needed[i], RTLD_LAZY | RTLD_GLOBAL)) {
-            std::snprintf(reason, kReason, "the system lacks %s (%s)", needs.needed[i], dlerror());
-            return false;
+        const char* soname = needs.needed[i];
+        if (dlopen(soname, RTLD_LAZY | RTLD_GLOBAL)) {
+            if (std::strncmp(soname, "libQt", 5) == 0) loadedQt = true;
+            continue;
         }
+        const char* said = dlerror();
+        char name[launcher::MissingLibraries::kName];
+        if (said && launcher::missingFromLoaderError(soname, said, name)) {
+            missing.add(name);
+        } else {
+            missing.add(soname);
+        }
+        if (!reason[0]) std::snprintf(reason, kReason, "the system lacks %s (%s)", soname, said ? said : "");
     }
+    if (reason[0]) return false;
     for (int i = 0; i < needs.symbolCount; ++i) {
         const launcher::ImportedSymbol& symbol = needs.symbols[i];
         if (symbol.weak) continue;
@@ -137,6 +175,30 @@ bool systemServes(const launcher::ElfNeeds& needs, char* reason) {
             return false;
         }
     }
+    return true;
+}
+
+// Reads what `library` needs and checks it against the running C library; false with `reason`
+// when the file cannot be read or needs a newer glibc (`glibcTooOld` then tells which).
+bool readNeeds(const char* library, const char* what, launcher::ElfNeeds& needs, char* reason,
+               bool* glibcTooOld = nullptr) {
+    if (!launcher::readElfNeeds(library, needs, reason, kReason)) return false;
+    if (launcher::glibcServes(needs, launcher::runningGlibc(), what, reason, kReason)) return true;
+    if (glibcTooOld) *glibcTooOld = true;
+    launcher::freeElfNeeds(needs);
+    return false;
+}
+
+// True when the desktop's own Qt serves the menu library `library` (see the top of this file); its
+// libraries are then loaded, for all to use. Otherwise `reason` says what is missing.
+bool systemQtServes(const char* library, char* reason, bool& loadedQt, bool& glibcTooOld) {
+    launcher::ElfNeeds needs;
+    if (!readNeeds(library, "the menu on the system's Qt", needs, reason, &glibcTooOld)) return false;
+    static launcher::MissingLibraries missing;
+    const bool served = librariesServe(needs, reason, missing, loadedQt);
+    launcher::freeElfNeeds(needs);
+    if (!served) return false;
+    loadedQt = true;
     char folder[kText], plugin[kText];
     if (!systemPluginFolder(folder) || !join(plugin, folder, kPlugin)) {
         std::snprintf(reason, kReason, "the system's Qt does not name its plugin folder");
@@ -151,6 +213,78 @@ bool systemServes(const launcher::ElfNeeds& needs, char* reason) {
         return false;
     }
     return true;
+}
+
+// True when the desktop's GTK 3, 3.24 or newer, serves the GTK menu library `library`: its
+// libraries and symbols resolve from the system (loaded, for all to use) and GTK says it is
+// compatible with 3.24.0. Otherwise `reason` says why, and `missing` names the libraries that
+// did not load. `version` receives GTK's version ("3.24.38").
+bool systemGtkServes(const char* library, char* reason, launcher::MissingLibraries& missing, char* version) {
+    if (access(library, R_OK) != 0) {
+        std::snprintf(reason, kReason, "the medium has no GTK menu (%s: %s)", library, std::strerror(errno));
+        return false;
+    }
+    launcher::ElfNeeds needs;
+    if (!readNeeds(library, "the menu on GTK 3", needs, reason)) return false;
+    bool loadedQt = false;
+    const bool served = librariesServe(needs, reason, missing, loadedQt);
+    launcher::freeElfNeeds(needs);
+    if (!served) return false;
+    using Check = const char* (*)(unsigned, unsigned, unsigned);
+    using Part = unsigned (*)();
+    auto* check = reinterpret_cast<Check>(dlsym(RTLD_DEFAULT, "gtk_check_version"));
+    auto* major = reinterpret_cast<Part>(dlsym(RTLD_DEFAULT, "gtk_get_major_version"));
+    auto* minor = reinterpret_cast<Part>(dlsym(RTLD_DEFAULT, "gtk_get_minor_version"));
+    auto* micro = reinterpret_cast<Part>(dlsym(RTLD_DEFAULT, "gtk_get_micro_version"));
+    if (!check || !major || !minor || !micro) {
+        std::snprintf(reason, kReason, "the system's GTK does not say its version");
+        return false;
+    }
+    std::snprintf(version, 32, "%u.%u.%u", major(), minor(), micro());
+    if (check(3, kGtkMinor, 0)) {
+        std::snprintf(reason, kReason, "the system's GTK is %s; the menu needs GTK 3.%u or newer", version,
+                      kGtkMinor);
+        return false;
+    }
+    return true;
+}
+
+// True when the X display DISPLAY names can be reached: for a local display (":N", "unix:N"), its
+// socket answers (the abstract one or the file); a display on another host counts as reachable.
+bool xDisplayUsable() {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display) return false;
+    const char* number = std::strncmp(display, "unix:", 5) == 0 ? display + 5
+                         : display[0] == ':'                    ? display + 1
+                                                                : nullptr;
+    if (!number) return true;
+    char* end = nullptr;
+    const long n = std::strtol(number, &end, 10);
+    if (end == number || (*end && *end != '.') || n < 0) return false;
+    for (int abstract = 1; abstract >= 0; --abstract) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const int length =
+            std::snprintf(address.sun_path + abstract, sizeof address.sun_path - 1, "/tmp/.X11-unix/X%ld", n);
+        const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd < 0) return true;  // cannot tell: leave it to the toolkit
+        const socklen_t size = socklen_t(offsetof(sockaddr_un, sun_path) + abstract + length);
+        const bool reached = connect(fd, reinterpret_cast<sockaddr*>(&address), size) == 0;
+        close(fd);
+        if (reached) return true;
+    }
+    return false;
+}
+
+// The Qt paths take the X11 platform plugin (every Wayland desktop also runs X11 programs; the
+// medium carries no other) and keep plugin paths meant for some other Qt away from the menu. The
+// user's values are recorded first, so that the programs the menu starts get them back.
+bool setQtEnvironment() {
+    for (const char* name : {"QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "QT_QPA_PLATFORM"}) {
+        if (!platform::recordUserValue(name)) return false;
+    }
+    return unsetenv("QT_PLUGIN_PATH") == 0 && unsetenv("QT_QPA_PLATFORM_PLUGIN_PATH") == 0 &&
+           setenv("QT_QPA_PLATFORM", "xcb", 1) == 0;
 }
 
 // Milliseconds on the monotonic clock.
@@ -182,11 +316,48 @@ int runMenu(const char* library, int argc, char* argv[]) {
     return callMenu(menu, library, argc, argv);
 }
 
-// Runs the menu on the bundled Qt in `folder` (the launcher's). The menu library and the X11
-// plugin are loaded first (the plugin as Qt loads it, so Qt later finds it loaded): where the
-// system lacks what they need, the user is told every missing library at once and the status is 1.
+// Says `message` on standard error and, started from a desktop's autorun (no terminal to read
+// standard error on), in a dialog; the status is 1.
+int tellUser(const char* message) {
+    say("%s", message);
+    if (!isatty(STDERR_FILENO)) launcher::showDialog(message, 600);
+    return 1;
+}
+
+// True when the medium carries a Qt of its own (make-medium without --no-bundled-qt).
+bool bundleCarried(const char* folder) {
+    char core[kText];
+    return join(core, folder, kBundledCore) && access(core, F_OK) == 0;
+}
+
+// Runs the menu on the bundled Qt in `folder` (the launcher's), in a fresh run that has loaded no
+// library of the system's Qt or GTK. The bundle's files are read in one pass in disk order first
+// (preload.list). The menu library and the X11 plugin are loaded first (the plugin as Qt loads
+// it, so Qt later finds it loaded): where the system lacks what they need, the user is told every
+// missing library at once and the status is 1.
 int runBundled(const char* folder, const char* library, int argc, char* argv[]) {
+    static char message[16384];
     char failure[kReason] = "";
+    if (!bundleCarried(folder)) {
+        std::snprintf(
+            message, sizeof message,
+            "the menu cannot start on the bundled Qt: this medium carries no Qt of its own (%s is missing)",
+            kBundledCore);
+        return tellUser(message);
+    }
+    launcher::ElfNeeds needs;
+    if (!readNeeds(library, "the menu on the Qt this medium carries", needs, failure)) {
+        std::snprintf(message, sizeof message, "the menu cannot start: %s", failure);
+        return tellUser(message);
+    }
+    launcher::freeElfNeeds(needs);
+    if (!setQtEnvironment()) {
+        say("cannot set the menu's environment: %s", std::strerror(errno));
+        return 127;
+    }
+    char error[kReason];
+    if (launcher::preloadFiles(folder, error, sizeof error) < 0) say("reads the bundle as needed: %s", error);
+
     void* menu = dlopen(library, RTLD_NOW | RTLD_LOCAL);
     if (!menu) std::snprintf(failure, sizeof failure, "%s", dlerror());
     char plugin[kText];
@@ -195,7 +366,7 @@ int runBundled(const char* folder, const char* library, int argc, char* argv[]) 
     if (!failure[0]) return callMenu(menu, library, argc, argv);
 
     static launcher::MissingLibraries missing;
-    static char problem[kReason], message[16384];
+    static char problem[kReason];
     launcher::findMissingLibraries(folder, missing, problem, sizeof problem);
     if (missing.count > 0) {
         launcher::describeMissing(missing, message, sizeof message);
@@ -203,16 +374,41 @@ int runBundled(const char* folder, const char* library, int argc, char* argv[]) 
         std::snprintf(message, sizeof message, "the menu cannot start on the Qt this medium carries: %s",
                       problem[0] ? problem : failure);
     }
-    say("%s", message);
-    // Started from a desktop's autorun there is no terminal to read standard error on.
-    if (!isatty(STDERR_FILENO)) launcher::showDialog(message, 600);
-    return 1;
+    return tellUser(message);
+}
+
+// Starts this launcher afresh (exec, same process) with `name`=`value`, for a path that must not
+// meet libraries the checks so far have loaded.
+int startAfresh(char* argv[], const char* name, const char* value) {
+    if (setenv(name, value, 1) != 0) {
+        say("cannot set the environment of its fresh run: %s", std::strerror(errno));
+        return 127;
+    }
+    execv("/proc/self/exe", argv);
+    say("cannot start itself afresh: %s", std::strerror(errno));
+    return 127;
+}
+
+// What the launcher was told to take: DISCMENU_TOOLKIT=qt|gtk|bundled, or DISCMENU_QT=bundled.
+enum class Choice { kDecide, kQt, kGtk, kBundled };
+
+Choice toldChoice() {
+    const char* qt = std::getenv("DISCMENU_QT");
+    if (qt && std::strcmp(qt, "bundled") == 0) return Choice::kBundled;
+    if (qt && *qt) say("DISCMENU_QT is \"%s\"; expected bundled or nothing; ignored", qt);
+    const char* toolkit = std::getenv("DISCMENU_TOOLKIT");
+    if (!toolkit || !*toolkit) return Choice::kDecide;
+    if (std::strcmp(toolkit, "qt") == 0) return Choice::kQt;
+    if (std::strcmp(toolkit, "gtk") == 0) return Choice::kGtk;
+    if (std::strcmp(toolkit, "bundled") == 0) return Choice::kBundled;
+    say("DISCMENU_TOOLKIT is \"%s\"; expected qt, gtk or bundled; deciding by itself", toolkit);
+    return Choice::kDecide;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    const double started = now();
+    double started = now();
     char self[kText];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
@@ -221,45 +417,115 @@ int main(int argc, char* argv[]) {
     }
     self[length] = '\0';
     *std::strrchr(self, '/') = '\0';
-    char library[kText];
-    if (!join(library, self, kLibrary)) {
+    char qtLibrary[kText], gtkLibrary[kText];
+    if (!join(qtLibrary, self, kQtLibrary) || !join(gtkLibrary, self, kGtkLibrary)) {
         say("the path of its folder is too long: %s", self);
         return 127;
     }
-
-    const char* choice = std::getenv("DISCMENU_QT");
     const char* verboseSetting = std::getenv("DISCMENU_VERBOSE");
     const bool verbose = verboseSetting && *verboseSetting && std::strcmp(verboseSetting, "0") != 0;
-    if (choice && std::strcmp(choice, "bundled") == 0) {
-        unsetenv("DISCMENU_QT");
-        if (verbose) say("runs on the bundled Qt (DISCMENU_QT=bundled)");
-        return runBundled(self, library, argc, argv);
-    }
-    if (choice && *choice)
-        say("DISCMENU_QT is \"%s\"; expected bundled or nothing; deciding by itself", choice);
+    const Choice choice = toldChoice();
+    static char qtReason[kReason], gtkReason[kReason], message[16384];
+    static launcher::MissingLibraries gtkMissing;
+    char gtkVersion[32] = "";
 
-    launcher::ElfNeeds needs;
-    char error[kReason];
-    if (!launcher::readElfNeeds(library, needs, error, sizeof error)) {
-        say("cannot start the menu: %s", error);
-        return 127;
-    }
-    char reason[kReason];
-    const bool system = systemServes(needs, reason);
-    launcher::freeElfNeeds(needs);
-    if (system) {
+    if (choice == Choice::kBundled) {
+        // Also the fresh run the launcher starts for the bundled Qt; it says nothing more.
         unsetenv("DISCMENU_QT");
-        if (verbose) say("runs on the system's Qt (decided in %.1f ms)", now() - started);
-        return runMenu(library, argc, argv);
+        if (verbose)
+            say("runs on the bundled Qt (%s=bundled)",
+                std::getenv("DISCMENU_TOOLKIT") ? "DISCMENU_TOOLKIT" : "DISCMENU_QT");
+        return runBundled(self, qtLibrary, argc, argv);
     }
-    if (verbose) say("runs on the bundled Qt: %s (decided in %.1f ms)", reason, now() - started);
-    // The fresh run says nothing more: it was told what to take, and why is said above.
-    if (!platform::recordUserValue("DISCMENU_VERBOSE") || unsetenv("DISCMENU_VERBOSE") != 0 ||
-        setenv("DISCMENU_QT", "bundled", 1) != 0) {
-        say("cannot set the environment of its fresh run: %s", std::strerror(errno));
-        return 127;
+    if (choice == Choice::kQt || choice == Choice::kGtk) {
+        const bool qt = choice == Choice::kQt;
+        bool loadedQt = false, glibcTooOld = false;
+        const bool served = qt ? systemQtServes(qtLibrary, qtReason, loadedQt, glibcTooOld)
+                               : systemGtkServes(gtkLibrary, gtkReason, gtkMissing, gtkVersion);
+        if (!served) {
+            std::snprintf(message, sizeof message,
+                          "the menu cannot start on the system's %s (DISCMENU_TOOLKIT=%s): %s",
+                          qt ? "Qt" : "GTK 3", qt ? "qt" : "gtk", qt ? qtReason : gtkReason);
+            return tellUser(message);
+        }
+        if (qt && !setQtEnvironment()) {
+            say("cannot set the menu's environment: %s", std::strerror(errno));
+            return 127;
+        }
+        if (verbose)
+            say("runs on the system's %s (DISCMENU_TOOLKIT=%s)", qt ? "Qt" : "GTK 3", qt ? "qt" : "gtk");
+        return runMenu(qt ? qtLibrary : gtkLibrary, argc, argv);
     }
-    execv("/proc/self/exe", argv);
-    say("cannot start itself afresh on the bundled Qt: %s", std::strerror(errno));
-    return 127;
+
+    // Deciding by itself: the desktop's Qt, else its GTK 3, else the bundled Qt, else a message.
+    // A fresh run after a Qt check that left Qt libraries loaded starts at GTK: DISCMENU_NOT_QT
+    // carries when the first run started and why Qt did not serve.
+    bool glibcTooOld = false;
+    bool checkQt = true;
+    if (const char* notQt = std::getenv("DISCMENU_NOT_QT")) {
+        char* rest = nullptr;
+        started = std::strtod(notQt, &rest);
+        std::snprintf(qtReason, sizeof qtReason, "%s", *rest == ' ' ? rest + 1 : rest);
+        unsetenv("DISCMENU_NOT_QT");
+        checkQt = false;
+    }
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (checkQt && wayland && *wayland && !xDisplayUsable()) {
+        // The menu's Qt shows through X11 alone; GTK runs on Wayland itself.
+        std::snprintf(qtReason, sizeof qtReason, "a Wayland session without X11 (WAYLAND_DISPLAY is set, %s)",
+                      std::getenv("DISPLAY") && *std::getenv("DISPLAY") ? "DISPLAY cannot be reached"
+                                                                        : "DISPLAY is not");
+        checkQt = false;
+    }
+    if (checkQt) {
+        bool loadedQt = false;
+        if (systemQtServes(qtLibrary, qtReason, loadedQt, glibcTooOld)) {
+            if (!setQtEnvironment()) {
+                say("cannot set the menu's environment: %s", std::strerror(errno));
+                return 127;
+            }
+            unsetenv("DISCMENU_QT");
+            if (verbose) say("runs on the system's Qt (decided in %.1f ms)", now() - started);
+            return runMenu(qtLibrary, argc, argv);
+        }
+        if (loadedQt) {
+            // GTK must not meet the Qt libraries this check loaded: a fresh run checks GTK.
+            static char state[kReason + 64];
+            std::snprintf(state, sizeof state, "%.3f %s", started, qtReason);
+            return startAfresh(argv, "DISCMENU_NOT_QT", state);
+        }
+    }
+    if (systemGtkServes(gtkLibrary, gtkReason, gtkMissing, gtkVersion)) {
+        if (verbose)
+            say("runs on the system's GTK %s: %s (decided in %.1f ms)", gtkVersion, qtReason,
+                now() - started);
+        return runMenu(gtkLibrary, argc, argv);
+    }
+    const bool x11 = !(wayland && *wayland) || xDisplayUsable();
+    const bool carried = bundleCarried(self);
+    if (carried && x11 && !glibcTooOld) {
+        if (verbose)
+            say("runs on the bundled Qt: %s; %s (decided in %.1f ms)", qtReason, gtkReason, now() - started);
+        // The fresh run says nothing more: it was told what to take, and why is said above.
+        if (!platform::recordUserValue("DISCMENU_VERBOSE") || unsetenv("DISCMENU_VERBOSE") != 0) {
+            say("cannot set the environment of its fresh run: %s", std::strerror(errno));
+            return 127;
+        }
+        return startAfresh(argv, "DISCMENU_QT", "bundled");
+    }
+    char bundleReason[kReason];
+    if (!carried) {
+        std::snprintf(bundleReason, sizeof bundleReason, "this medium carries no Qt of its own");
+    } else if (!x11) {
+        std::snprintf(bundleReason, sizeof bundleReason,
+                      "the Qt this medium carries needs X11, which this session lacks");
+    } else {
+        std::snprintf(bundleReason, sizeof bundleReason,
+                      "the Qt this medium carries needs a newer C library");
+    }
+    if (verbose)
+        say("runs on nothing: %s; %s; %s (decided in %.1f ms)", qtReason, gtkReason, bundleReason,
+            now() - started);
+    launcher::describeNoToolkit(gtkMissing, gtkReason, qtReason, bundleReason, message, sizeof message);
+    return tellUser(message);
 }
