@@ -155,12 +155,14 @@ bool librariesServe(const launcher::ElfNeeds& needs, char* reason, launcher::Mis
         }
         const char* said = dlerror();
         char name[launcher::MissingLibraries::kName];
-        if (said && launcher::missingFromLoaderError(soname, said, name)) {
-            missing.add(name);
+        const bool named = said && launcher::missingFromLoaderError(soname, said, name);
+        missing.add(named ? name : soname);
+        if (reason[0]) continue;
+        if (named && std::strcmp(name, soname) != 0) {
+            std::snprintf(reason, kReason, "the system lacks %s, which %s needs (%s)", name, soname, said);
         } else {
-            missing.add(soname);
+            std::snprintf(reason, kReason, "the system lacks %s (%s)", soname, said ? said : "");
         }
-        if (!reason[0]) std::snprintf(reason, kReason, "the system lacks %s (%s)", soname, said ? said : "");
     }
     if (reason[0]) return false;
     for (int i = 0; i < needs.symbolCount; ++i) {
