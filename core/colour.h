@@ -21,3 +21,34 @@ inline constexpr int SystemColourCount = 25;
 std::optional<Colour> decodeColour(std::int32_t value);
 
 }  // namespace core
+
+namespace core {
+
+// What a system colour is for on a desktop that names its colours by role rather than by the 25
+// indexes: each front end looks the role up in its own toolkit's colours.
+enum class ColourGroup : std::uint8_t { Active, Inactive, Disabled };
+enum class ColourPart : std::uint8_t {
+    Window,      // a window's or panel's background
+    WindowText,  // text on it
+    Base,        // the background of a text box or list
+    Text,        // text on it
+    Button,      // a button's face
+    ButtonText,
+    Light,     // a raised edge's lit side
+    Midlight,  // between Button and Light
+    Dark,      // a raised edge's shaded side
+    Shadow,    // the darkest edge
+    Highlight,
+    HighlightedText,
+    ToolTipBase,
+    ToolTipText,
+};
+struct SystemColourRole {
+    ColourGroup group;
+    ColourPart part;
+};
+
+// The role of system colour `index` (0 to 24).
+SystemColourRole systemColourRole(int index);
+
+}  // namespace core

@@ -50,12 +50,24 @@ struct ControlRow {
     std::optional<std::int32_t> background;  // design-time colour, 00BBGGRR
 };
 
+// Labels at least two lines of 7.5 pt high (the count line, the size heading) wrap their text
+// within their box; the others hold one line and may widen to show all of it.
+inline bool wrapsText(const ControlRow& row) { return row.kind == Kind::Label && row.height >= 2 * 192; }
+
 // The window's client area, in twips.
 inline constexpr int ClientWidth = 5655;
 inline constexpr int ClientHeight = 5175;
 
 // The design-time caption of the window, replaced at start-up.
 inline constexpr char PlaceholderCaption[] = "Here will be you CD's title (subtitle in brackets)";
+
+// Where windowed controls overlap, these are stacked in front, each over the ones before it: the
+// panels that hold the list, the description and the install button are in front, so that none
+// of their own controls is cut, and the picture's border shows in full. Labels lie beneath every
+// control beside them.
+inline constexpr Control FrontOrder[] = {Control::SizePanel,        Control::ListPanel,
+                                         Control::DescriptionPanel, Control::ButtonPanel,
+                                         Control::InstallPanel,     Control::Picture};
 
 // The rows, each container before the controls it holds, in the design's order.
 std::span<const ControlRow> layoutTable();

@@ -2,51 +2,64 @@
 
 #include <QApplication>
 #include <QWidget>
-#include <array>
 
 namespace qt {
 namespace {
 
-struct SystemColour {
-    QPalette::ColorGroup group;
-    QPalette::ColorRole role;
-};
+// The palette group and role that play the part of a system colour here.
+QPalette::ColorGroup groupOf(core::ColourGroup group) {
+    switch (group) {
+        case core::ColourGroup::Inactive:
+            return QPalette::Inactive;
+        case core::ColourGroup::Disabled:
+            return QPalette::Disabled;
+        case core::ColourGroup::Active:
+            break;
+    }
+    return QPalette::Active;
+}
 
-// The system colour indexes 0 to 24 and the palette roles that play the same part here.
-constexpr std::array<SystemColour, core::SystemColourCount> systemColours{{
-    {QPalette::Active, QPalette::Button},           // 0 scroll bar
-    {QPalette::Active, QPalette::Dark},             // 1 desktop
-    {QPalette::Active, QPalette::Highlight},        // 2 active title bar
-    {QPalette::Inactive, QPalette::Highlight},      // 3 inactive title bar
-    {QPalette::Active, QPalette::Window},           // 4 menu bar
-    {QPalette::Active, QPalette::Base},             // 5 window background
-    {QPalette::Active, QPalette::Shadow},           // 6 window frame
-    {QPalette::Active, QPalette::WindowText},       // 7 menu text
-    {QPalette::Active, QPalette::Text},             // 8 window text
-    {QPalette::Active, QPalette::HighlightedText},  // 9 title bar text
-    {QPalette::Active, QPalette::Button},           // 10 active border
-    {QPalette::Inactive, QPalette::Button},         // 11 inactive border
-    {QPalette::Active, QPalette::Dark},             // 12 application workspace
-    {QPalette::Active, QPalette::Highlight},        // 13 highlight
-    {QPalette::Active, QPalette::HighlightedText},  // 14 highlight text
-    {QPalette::Active, QPalette::Button},           // 15 button face
-    {QPalette::Active, QPalette::Dark},             // 16 button shadow
-    {QPalette::Disabled, QPalette::Text},           // 17 grey text
-    {QPalette::Active, QPalette::ButtonText},       // 18 button text
-    {QPalette::Inactive, QPalette::WindowText},     // 19 inactive title bar text
-    {QPalette::Active, QPalette::Light},            // 20 button highlight
-    {QPalette::Active, QPalette::Shadow},           // 21 3D dark shadow
-    {QPalette::Active, QPalette::Midlight},         // 22 3D light
-    {QPalette::Active, QPalette::ToolTipText},      // 23 tooltip text
-    {QPalette::Active, QPalette::ToolTipBase},      // 24 tooltip background
-}};
+QPalette::ColorRole roleOf(core::ColourPart part) {
+    using P = core::ColourPart;
+    switch (part) {
+        case P::Window:
+            return QPalette::Window;
+        case P::WindowText:
+            return QPalette::WindowText;
+        case P::Base:
+            return QPalette::Base;
+        case P::Text:
+            return QPalette::Text;
+        case P::Button:
+            return QPalette::Button;
+        case P::ButtonText:
+            return QPalette::ButtonText;
+        case P::Light:
+            return QPalette::Light;
+        case P::Midlight:
+            return QPalette::Midlight;
+        case P::Dark:
+            return QPalette::Dark;
+        case P::Shadow:
+            return QPalette::Shadow;
+        case P::Highlight:
+            return QPalette::Highlight;
+        case P::HighlightedText:
+            return QPalette::HighlightedText;
+        case P::ToolTipBase:
+            return QPalette::ToolTipBase;
+        case P::ToolTipText:
+            return QPalette::ToolTipText;
+    }
+    return QPalette::Button;
+}
 
 }  // namespace
 
 QColor toQColor(const core::Colour& colour, const QPalette& palette) {
     if (!colour.system) return QColor(colour.red, colour.green, colour.blue);
-    const SystemColour& system = systemColours.at(std::size_t(colour.systemIndex));
-    return palette.color(system.group, system.role);
+    const core::SystemColourRole system = core::systemColourRole(colour.systemIndex);
+    return palette.color(groupOf(system.group), roleOf(system.part));
 }
 
 std::optional<QColor> colourFromValue(std::int32_t value, const QPalette& palette) {

@@ -12,12 +12,24 @@
 #include <QtEndian>
 #include <functional>
 
+#include "core/image.h"
 #include "qt/menuwindow.h"
 #include "qt/widgets.h"
 
 namespace {
 
 QImage argb(const QImage& image) { return image.convertToFormat(QImage::Format_ARGB32); }
+
+std::span<const std::uint8_t> bytesIn(const QByteArray& bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.constData()), std::size_t(bytes.size())};
+}
+
+// What the toolkit-free decoder (core/image.h, used by the GTK window) makes of a file, as a QImage.
+QImage fromCore(const std::optional<core::Image>& image) {
+    if (!image) return {};
+    return argb(
+        QImage(image->rgba.data(), image->width, image->height, image->width * 4, QImage::Format_RGBA8888));
+}
 
 class PicturesTest : public ::testing::Test {
 protected:
@@ -55,6 +67,13 @@ TEST_F(PicturesTest, SamePixelsAsQtsOwnReaders) {
         const QImage image = argb(c.read(QString::fromLatin1(c.path)));
         EXPECT_EQ(image.size(), expected.size());
         EXPECT_TRUE(image == expected);
+        // The decoder without a toolkit gives the same pixels.
+        QFile file(QString::fromLatin1(c.path));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        const bool isIcon = QString::fromLatin1(c.path).endsWith(u".ico");
+        EXPECT_TRUE(fromCore(isIcon ? core::decodeIcon(bytesIn(bytes))
+                                    : core::decodeBitmap(bytesIn(bytes))) == expected);
     }
     // The icon's disc is opaque, its corners and centre hole are not; the window and its picture
     // box show these very images.
@@ -111,7 +130,14 @@ TEST_F(PicturesTest, NotAPictureGivesANullImage) {
         SCOPED_TRACE(c.name);
         const QString path = write(QString::fromLatin1(c.name), c.bytes);
         EXPECT_TRUE((c.icon ? qt::readIcon(path) : qt::readBitmap(path)).isNull());
+        EXPECT_FALSE(c.icon ? core::decodeIcon(bytesIn(c.bytes)) : core::decodeBitmap(bytesIn(c.bytes)));
     }
+    // Cut anywhere, a file is no picture to the toolkit-free decoder (and reading it stays inside
+    // the bytes given: the sanitizer build checks that).
+    for (std::size_t size = 0; size < std::size_t(icon.size()); ++size)
+        EXPECT_FALSE(core::decodeIcon(bytesIn(icon).first(size))) << "icon cut to " << size;
+    for (std::size_t size = 0; size < std::size_t(bitmap.size()); size += 7)
+        EXPECT_FALSE(core::decodeBitmap(bytesIn(bitmap).first(size))) << "bitmap cut to " << size;
     EXPECT_TRUE(qt::readIcon(folder.filePath(QStringLiteral("missing.ico"))).isNull());
     EXPECT_TRUE(qt::readBitmap(folder.filePath(QStringLiteral("missing.bmp"))).isNull());
 }

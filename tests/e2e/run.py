@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """End-to-end tests of the discmenu executable on a private X server (Xvfb).
 
-Usage: run.py TEST DISCMENU SAMPLE_MEDIUM
+Usage: run.py [--front-end qt|gtk] TEST DISCMENU SAMPLE_MEDIUM
+  --front-end     the menu's toolkit: qt (discmenu, the default) or gtk (discmenu-gtk); the cases
+                  are the same, the environment and what counts as an error report differ
   TEST            one of: startup, missing, dblclick, keyboard, documents, exit
   DISCMENU        the built menu program
   SAMPLE_MEDIUM   the sample medium folder (copied, never written to)
@@ -44,13 +46,33 @@ ACTION_TIMEOUT = 10.0
 EXIT_TIMEOUT = 5.0
 
 
+class FrontEnd:
+    """What differs between the toolkits a menu runs on: its environment, the signs of a fault in
+    its standard error, and the toolkit whose libraries must not be in the process."""
+
+    def __init__(self, environment, fault_signs, foreign_library):
+        self.environment = environment
+        self.fault_signs = fault_signs
+        self.foreign_library = foreign_library
+
+
+FRONT_ENDS = {
+    "qt": FrontEnd({"QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": "1", "QT_ENABLE_HIGHDPI_SCALING": "0"},
+                   ("QObject::connect",), "libgtk-3"),
+    # No accessibility bus in the test session: GTK would try to start one.
+    "gtk": FrontEnd({"NO_AT_BRIDGE": "1"},
+                    ("-CRITICAL **", "Gtk-WARNING **", "GLib-WARNING **"), "libQt"),
+}
+
+
 class Session(XSession):
     """One Xvfb, one temporary folder, and every menu process started in them."""
 
-    def __init__(self, name, discmenu, sample):
+    def __init__(self, name, discmenu, sample, front_end=FRONT_ENDS["qt"]):
         root = Path(tempfile.mkdtemp(prefix=f"discmenu-e2e-{name}-")).resolve()
         super().__init__(root / "failure.png", xvfb_log=root / "xvfb.log", noreset=True, timeout=10)
         self.name = name
+        self.front_end = front_end
         self.discmenu = Path(discmenu).resolve()
         self.sample = Path(sample).resolve()
         self.root = root
@@ -64,9 +86,8 @@ class Session(XSession):
         # The desktop's opener is replaced by one that only writes down where and with what it ran.
         env = make_env(self.display, self.root / "runtime", drop=("DESKTOP_SESSION",),
                        PATH=stand_in_opener(self.root / "bin", self.viewer_log, "$PWD|$*"),
-                       DISCMENU_MARKER=str(self.marker), QT_QPA_PLATFORM="xcb", QT_SCALE_FACTOR="1",
-                       QT_ENABLE_HIGHDPI_SCALING="0")
-        # Qt holds on to memory at exit that a sanitizer build would report as leaks.
+                       DISCMENU_MARKER=str(self.marker), **self.front_end.environment)
+        # The toolkits hold on to memory at exit that a sanitizer build would report as leaks.
         env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
         return env
 
@@ -99,7 +120,7 @@ class Session(XSession):
         """No menu printed a sanitizer report or a broken signal connection."""
         for menu in self.menus:
             text = menu.error_text()
-            for sign in ("AddressSanitizer", "LeakSanitizer", "runtime error:", "QObject::connect"):
+            for sign in ("AddressSanitizer", "LeakSanitizer", "runtime error:") + self.front_end.fault_signs:
                 check(sign not in text, f"{menu.stderr.name} has a report ({sign}):\n{text}")
 
     # --- the X server --------------------------------------------------------------------
@@ -236,6 +257,10 @@ def test_startup(s):
     check(grey > 0.25, f"the size box is not on the catalogue's background colour ({grey:.0%} grey)")
     # The sample's catalogue opens no document at start-up.
     check(s.viewer_lines() == [], f"a document was opened at start-up: {s.viewer_lines()}")
+    # One toolkit per process: none of the other's libraries was loaded.
+    maps = Path(f"/proc/{menu.process.pid}/maps").read_text()
+    foreign = sorted({line.split()[-1] for line in maps.splitlines() if s.front_end.foreign_library in line})
+    check(not foreign, f"the menu loaded {', '.join(foreign)}")
     check_no_message_box(s, menu)
 
     # Started from elsewhere (as from a desktop), the program finds the catalogue beside itself.
@@ -398,7 +423,11 @@ TESTS = {
 
 
 def main(argv):
-    if len(argv) != 4 or argv[1] not in TESTS:
+    front_end = "qt"
+    if len(argv) > 2 and argv[1] == "--front-end":
+        front_end = argv[2]
+        argv = argv[:1] + argv[3:]
+    if len(argv) != 4 or argv[1] not in TESTS or front_end not in FRONT_ENDS:
         print(__doc__, file=sys.stderr)
         return 2
     name, discmenu, sample = argv[1:]
@@ -412,7 +441,7 @@ def main(argv):
     # ctest ends a test that runs too long with SIGTERM: clean up on the way out.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(f"[{name}] terminated"))
     try:
-        with Session(name, discmenu, sample) as session:
+        with Session(name, discmenu, sample, FRONT_ENDS[front_end]) as session:
             TESTS[name](session)
             session.check_error_reports()
     except TestFailure as failure:

@@ -1,0 +1,69 @@
+#include "app/gtkmenu.h"
+
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "core/menu.h"
+#include "gtk/gtkplatform.h"
+#include "gtk/menuwindow.h"
+#include "platform/userenvironment.h"
+
+namespace app {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// GTK's file chooser keeps its state (size, sorting, view) in GSettings, which the desktop stores
+// on disk. The menu writes nothing: this run's settings live in memory. GLib reads the variable
+// when a GSettings object is first made (on X11, when the file chooser first opens).
+void keepSettingsInMemory() {
+    // The programs the menu starts get the user's value back (platform/userenvironment.h).
+    platform::recordUserValue("GSETTINGS_BACKEND");
+    setenv("GSETTINGS_BACKEND", "memory", 1);
+}
+
+}  // namespace
+
+std::string gtkMissingDisplay() {
+    const std::string x = environment("DISPLAY"), wayland = environment("WAYLAND_DISPLAY");
+    const std::string backend = environment("GDK_BACKEND");
+    std::string why;
+    if (x.empty() && wayland.empty()) {
+        why = "neither DISPLAY nor WAYLAND_DISPLAY is set";
+    } else {
+        why =
+            (x.empty() ? std::string("DISPLAY is not set") : "the X display \"" + x + "\" cannot be opened") +
+            " and " +
+            (wayland.empty() ? std::string("WAYLAND_DISPLAY is not set")
+                             : "the Wayland display \"" + wayland + "\" cannot be opened");
+    }
+    if (!backend.empty()) why += " (GDK_BACKEND is \"" + backend + "\")";
+    return "discmenu: needs a graphical desktop session (X11 or Wayland), but " + why;
+}
+
+int runGtkMenu(int argc, char* argv[]) {
+    keepSettingsInMemory();
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fprintf(stderr, "%s\n", gtkMissingDisplay().c_str());
+        return 1;
+    }
+    g_set_application_name("discmenu");
+
+    gtk::GtkPlatform platform;
+    gtk::MenuWindow window;
+    core::Menu menu(window, platform);
+    if (const auto error = menu.load()) {
+        platform.reportFatal(error->message());
+        return 1;
+    }
+    window.connectTo(menu);
+    window.show();
+    return platform.run();
+}
+
+}  // namespace app
