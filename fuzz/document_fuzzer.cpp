@@ -196,8 +196,8 @@ void checkLines(const Document& d, const Module1& m) {
     CHECK(d.lineOfEntryField(m.ProgramCount + 1, 0) == 0);
 }
 
-// After one field was edited, the lines before its line and those after the next field's line are
-// as they were (the next field's line too, unless it is the edited field's).
+// After one field was edited, the lines before its line are as they were, and so are those after
+// the line where the next field starts (that line itself may hold the end of the edited field).
 void checkOnlyItsLinesChanged(const Document& before, const Document& after, const OneField& one,
                               std::string_view original) {
     const auto line = [&](const Document& d, int next) {
@@ -209,11 +209,9 @@ void checkOnlyItsLinesChanged(const Document& before, const Document& after, con
     CHECK(line(after, 0) == edited);
     for (int i = 0; i + 1 < edited; ++i) CHECK(a[i] == b[i]);
     const int nextBefore = line(before, 1), nextAfter = line(after, 1);
-    const int shared = nextBefore == edited ? 1 : 0;
     CHECK(static_cast<int>(a.size()) - nextBefore == static_cast<int>(b.size()) - nextAfter);
-    for (int i = nextBefore - 1 + shared; i < static_cast<int>(a.size()); ++i) {
+    for (int i = nextBefore; i < static_cast<int>(a.size()); ++i)
         CHECK(a[i] == b[i + nextAfter - nextBefore]);
-    }
 }
 
 }  // namespace
