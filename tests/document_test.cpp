@@ -10,7 +10,6 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
-#include <sstream>
 #include <string>
 #include <variant>
 #include <vector>
