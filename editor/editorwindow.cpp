@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -71,11 +72,30 @@ QLabel* noteLabel(QWidget* parent) {
     return note;
 }
 
+// Leaves Ctrl+Z and its kin to the editor's undo stack in the text boxes it is installed on, which
+// would otherwise undo their own typing apart from every other edit.
+class UndoKeysToStack final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) {
+                event->ignore();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 // Table cells that hand every keystroke to the table, so that the menu and the findings follow
 // the typing, not only the finished cell.
 class LiveDelegate final : public QStyledItemDelegate {
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    LiveDelegate(QObject* undoKeys, QObject* parent) : QStyledItemDelegate(parent), undoKeys_(undoKeys) {}
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override {
@@ -88,10 +108,15 @@ public:
             spin->setSuffix(QStringLiteral(" Kb"));
             connect(spin, &QSpinBox::valueChanged, self, [self, spin] { Q_EMIT self->commitData(spin); });
         }
-        if (editor)
+        if (editor) {
             editor->setAccessibleName(index.model()->headerData(index.column(), Qt::Horizontal).toString());
+            editor->installEventFilter(undoKeys_);
+        }
         return editor;
     }
+
+private:
+    QObject* undoKeys_;
 };
 
 // One edit: the fields before and after it, and the entry it concerns.
@@ -141,16 +166,6 @@ QString entryText(const catalogue::Entry& e, int column) {
 
 }  // namespace
 
-bool sameFields(const catalogue::Fields& a, const catalogue::Fields& b) {
-    const auto sameEntry = [](const catalogue::Entry& x, const catalogue::Entry& y) {
-        return x.name == y.name && x.size == y.size && x.command == y.command && x.folder == y.folder &&
-               x.description == y.description;
-    };
-    return a.title == b.title && a.subtitle == b.subtitle && a.publisher == b.publisher && a.date == b.date &&
-           a.documentFlags == b.documentFlags && a.colours == b.colours &&
-           std::equal(a.entries.begin(), a.entries.end(), b.entries.begin(), b.entries.end(), sameEntry);
-}
-
 EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScript, QWidget* parent)
     : QMainWindow(parent),
       folder_(QDir(folder).absolutePath()),
@@ -158,6 +173,7 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
       makeMediumScript_(makeMediumScript),
       document_(catalogue::Document::blank()) {
     setObjectName(QStringLiteral("catalogueEditor"));
+    undoKeys_ = new UndoKeysToStack(this);
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(0);
     connect(&refreshTimer_, &QTimer::timeout, this, &EditorWindow::refresh);
@@ -287,6 +303,7 @@ QWidget* EditorWindow::buildGeneralPage() {
         const QString label = QString::fromLatin1(labels[i]);
         QLineEdit* line = named(new QLineEdit(texts), QString::fromLatin1(names[i]), plain(label).chopped(1));
         line->setToolTip(QString::fromLatin1(hints[i]));
+        line->installEventFilter(undoKeys_);
         texts_[std::size_t(i)] = line;
         auto* caption = new QLabel(label, texts);
         caption->setBuddy(line);
@@ -384,7 +401,7 @@ QWidget* EditorWindow::buildEntriesPage() {
     entries_->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size (Kb)"),
                                          QStringLiteral("Set-up command"), QStringLiteral("Folder"),
                                          QStringLiteral("Description"), QStringLiteral("Findings")});
-    entries_->setItemDelegate(new LiveDelegate(entries_));
+    entries_->setItemDelegate(new LiveDelegate(undoKeys_, entries_));
     entries_->setSelectionBehavior(QAbstractItemView::SelectItems);
     entries_->setSelectionMode(QAbstractItemView::SingleSelection);
     entries_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
@@ -451,7 +468,7 @@ void EditorWindow::edit(const QString& what, int mergeKey,
     if (updating_) return;
     catalogue::Fields after = fields_;
     change(after);
-    if (sameFields(after, fields_)) return;
+    if (after == fields_) return;
     undo_.push(new EditCommand(this, what, fields_, std::move(after), mergeKey, row));
 }
 

@@ -53,9 +53,6 @@ enum Column {
     ColumnCount
 };
 
-// Whether two sets of fields are the same.
-bool sameFields(const catalogue::Fields& a, const catalogue::Fields& b);
-
 class EditorWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -124,6 +121,7 @@ private:
     QTimer refreshTimer_;
     bool updating_ = false;  // the widgets are being set from the fields
     Asker asker_;
+    QObject* undoKeys_ = nullptr;  // sends undo keys in text boxes to the undo stack
 
     QTabWidget* tabs_ = nullptr;
     std::array<QLineEdit*, 4> texts_{};       // title, subtitle, publisher, date
