@@ -81,7 +81,8 @@ QString describeColourValue(std::int32_t value) {
         return QStringLiteral("system colour %1, %2")
             .arg(QString::number(decoded->systemIndex), systemColourName(decoded->systemIndex));
     }
-    return QColor(decoded->red, decoded->green, decoded->blue).name();
+    return QStringLiteral("%1 (%2)").arg(QColor(decoded->red, decoded->green, decoded->blue).name(),
+                                         QString::number(value));
 }
 
 std::int32_t plainColourValue(const QColor& colour) {

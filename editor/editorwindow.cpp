@@ -211,6 +211,7 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
     leftLayout->addWidget(summary_);
     findings_ = named(new QListWidget(left), QStringLiteral("findings"), QStringLiteral("Checker findings"));
     findings_->setWordWrap(true);
+    findings_->setIconSize(QSize(1, 1) * findings_->fontMetrics().height());
     summary_->setBuddy(findings_);
     leftLayout->addWidget(findings_, 1);
     // A finding leads to its field.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDirIterator>
@@ -348,6 +349,25 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
                   QStringList{QStringLiteral("contents.inf")});
         e.answers = {QMessageBox::Discard};
     }
+}
+
+// Every control that takes the keyboard has a name a screen reader speaks, in the editor and in
+// the make-medium dialog.
+TEST(Editor, EveryControlHasAName) {
+    Editing e;
+    editor::MakeMediumDialog dialog(e.dir.path(), QStringLiteral("/nonexistent"), e.window.get());
+    int controls = 0;
+    for (QWidget* top : std::initializer_list<QWidget*>{e.window.get(), &dialog}) {
+        for (QWidget* w : top->findChildren<QWidget*>()) {
+            if (!(w->focusPolicy() & Qt::TabFocus) || w->inherits("QScrollBar")) continue;
+            ++controls;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            ASSERT_NE(a, nullptr);
+            EXPECT_FALSE(a->text(QAccessible::Name).trimmed().isEmpty())
+                << w->metaObject()->className() << " " << w->objectName().toStdString();
+        }
+    }
+    EXPECT_GE(controls, 35);  // the fields, colours, table, buttons, findings; the dialog's controls
 }
 
 // make-medium's job through the dialog, with a stand-in script: its steps drive the progress bar,
