@@ -77,13 +77,20 @@ MakeMediumDialog::MakeMediumDialog(const QString& folder, const QString& script,
                                                       QStringLiteral("ISO images (*.iso)"));
                      if (!chosen.isEmpty()) imageFile_->setText(QDir::toNativeSeparators(chosen));
                  }));
+    // Room for a path of some length, in the font's own measure.
+    for (QLineEdit* edit : {output_, imageFile_})
+        edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 40);
     layout->addLayout(form);
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
     progress_->setAccessibleName(QStringLiteral("Progress"));
     progress_->setFormat(QStringLiteral("step %v of %m"));
+    progress_->setRange(0, MediumProgress(false).steps());
     progress_->setValue(0);
+    connect(image_, &QCheckBox::toggled, this, [this](bool on) {
+        if (!running()) progress_->setRange(0, MediumProgress(on).steps());
+    });
     layout->addWidget(progress_);
     auto* logLabel = new QLabel(QStringLiteral("&Output of make-medium:"), this);
     log_ = new QPlainTextEdit(this);
