@@ -351,6 +351,25 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
     }
 }
 
+// A text the catalogue cannot hold (a double quote and a comma) is named at once and never saved.
+TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
+    Editing e;
+    auto* title = e.find<QLineEdit>("title");
+    title->selectAll();
+    QTest::keyClicks(title, QStringLiteral("Say \"hi\", all"));
+    e.settle();
+    auto* findings = e.find<QListWidget>("findings");
+    ASSERT_GE(findings->count(), 1);
+    EXPECT_TRUE(findings->item(0)->text().startsWith(QStringLiteral("cannot be written: ")))
+        << findings->item(0)->text().toStdString();
+    e.answers = {QMessageBox::Ok};
+    EXPECT_FALSE(e.window->save());
+    ASSERT_EQ(e.asked.size(), 1u);
+    EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be saved")));
+    EXPECT_EQ(readAll(e.file()), e.original);
+    e.window->undoStack()->setClean();
+}
+
 // Every control that takes the keyboard has a name a screen reader speaks, in the editor and in
 // the make-medium dialog.
 TEST(Editor, EveryControlHasAName) {
@@ -399,7 +418,7 @@ TEST(MakeMedium, ShowsProgressAndStops) {
         QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
         if (stop) {
             QTRY_VERIFY(QFileInfo(pidFile).size() > 0);
-            EXPECT_EQ(dialog.progressBar()->value(), 2);
+            QTRY_COMPARE(dialog.progressBar()->value(), 2);
             const pid_t sleeper = readAll(pidFile).trimmed().toInt();
             QTest::mouseClick(dialog.stopButton(), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!dialog.running(), 10000);
