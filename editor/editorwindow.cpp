@@ -227,6 +227,9 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
             texts_[std::size_t(field - TitleField)]->setFocus();
         } else if (field >= 7 && field <= 10) {
             tabs_->setCurrentIndex(0);
+            for (int slot = 1; slot <= 4; ++slot) {
+                if (FlagField[slot] == field) flags_[std::size_t(slot)]->setFocus();
+            }
         } else if (field >= FirstColourField && field < HeaderFields) {
             tabs_->setCurrentIndex(1);
             colours_[std::size_t(field - FirstColourField)]->setFocus();
