@@ -1,6 +1,7 @@
 #include "catalogue/document.h"
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -244,30 +245,44 @@ std::string colourText(std::int32_t colour) { return std::to_string(static_cast<
 // keeps its lines but for the fields edited).
 std::vector<int> matchEntries(const std::vector<Entry>& old, const std::vector<Entry>& now) {
     const int n = static_cast<int>(old.size()), m = static_cast<int>(now.size());
+    // Entries are compared many times over: by a hash first.
+    const auto hashes = [](const std::vector<Entry>& entries) {
+        std::vector<std::size_t> out;
+        out.reserve(entries.size());
+        const std::hash<std::string_view> h;
+        for (const Entry& e : entries) {
+            std::size_t v = h(e.name) ^ static_cast<std::size_t>(e.size);
+            for (const std::string* text : {&e.command, &e.folder, &e.description}) v = v * 31 + h(*text);
+            out.push_back(v);
+        }
+        return out;
+    };
+    const std::vector<std::size_t> oldHash = hashes(old), nowHash = hashes(now);
+    const auto same = [&](int i, int j) { return oldHash[i] == nowHash[j] && old[i] == now[j]; };
     std::vector<int> match(m, -1);
     std::vector<bool> oldUsed(n, false);
     std::vector<std::pair<int, int>> anchors{{-1, -1}};  // paired (old, new) in order
 
     int prefix = 0;
-    while (prefix < n && prefix < m && old[prefix] == now[prefix]) ++prefix;
+    while (prefix < n && prefix < m && same(prefix, prefix)) ++prefix;
     int suffix = 0;
-    while (suffix < n - prefix && suffix < m - prefix && old[n - 1 - suffix] == now[m - 1 - suffix]) ++suffix;
+    while (suffix < n - prefix && suffix < m - prefix && same(n - 1 - suffix, m - 1 - suffix)) ++suffix;
     for (int i = 0; i < prefix; ++i) anchors.emplace_back(i, i);
 
     // Longest common subsequence of the middle parts (at most 201 entries each in a catalogue that
     // can be written; larger ones are left to the pairing in order).
     const int a = n - prefix - suffix, b = m - prefix - suffix;
-    if (a > 0 && b > 0 && static_cast<long>(a) * b <= 1000000) {
+    if (a > 0 && b > 0 && static_cast<std::int64_t>(a) * b <= 1000000) {
         std::vector<std::uint16_t> length((a + 1) * (b + 1), 0);
         const auto at = [&](int i, int j) -> std::uint16_t& { return length[i * (b + 1) + j]; };
         for (int i = a - 1; i >= 0; --i) {
             for (int j = b - 1; j >= 0; --j) {
-                at(i, j) = old[prefix + i] == now[prefix + j] ? at(i + 1, j + 1) + 1
-                                                              : std::max(at(i + 1, j), at(i, j + 1));
+                at(i, j) = same(prefix + i, prefix + j) ? at(i + 1, j + 1) + 1
+                                                        : std::max(at(i + 1, j), at(i, j + 1));
             }
         }
         for (int i = 0, j = 0; i < a && j < b;) {
-            if (old[prefix + i] == now[prefix + j]) {
+            if (same(prefix + i, prefix + j)) {
                 anchors.emplace_back(prefix + i, prefix + j);
                 ++i;
                 ++j;
@@ -291,7 +306,7 @@ std::vector<int> matchEntries(const std::vector<Entry>& old, const std::vector<E
     for (int j = 0; j < m; ++j) {
         if (match[j] >= 0) continue;
         for (int i = 0; i < n; ++i) {
-            if (!oldUsed[i] && old[i] == now[j]) {
+            if (!oldUsed[i] && same(i, j)) {
                 match[j] = i;
                 oldUsed[i] = true;
                 break;
