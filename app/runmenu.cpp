@@ -5,8 +5,8 @@
 #include "app/display.h"
 #include "app/qtsetup.h"
 #include "core/menu.h"
-#include "platform/posix/realplatform.h"
 #include "qt/menuwindow.h"
+#include "qt/qtplatform.h"
 
 namespace app {
 
@@ -19,7 +19,7 @@ int runMenu(int argc, char* argv[]) {
     restoreEnvironment(plugins);
     QApplication::setApplicationName(QStringLiteral("discmenu"));
 
-    platform::RealPlatform platform;
+    qt::QtPlatform platform;
     qt::MenuWindow window;
     core::Menu menu(window, platform);
     if (const auto error = menu.load()) {

@@ -27,6 +27,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests"))
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent / "tests" / "wine"))
 from xsession import end_process, make_env, start_xvfb  # noqa: E402
+import wine  # noqa: E402
 
 MENU_TITLE = "Sample Software Collection (Winter Edition)"
 EMPTY_TITLE = "Empty window"
@@ -102,9 +103,10 @@ class MapWatcher:
 
 def run_once(watcher, program, title, cwd, env):
     watcher.drain()
+    command = wine.command(wine.pe_bits(program), program)[0]  # tries the loader: not to be timed
     started = time.monotonic()
-    process = subprocess.Popen(["wine", str(program)], cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL)
     try:
         shown = watcher.wait_map(title, process, MAP_TIMEOUT)
     finally:
@@ -119,6 +121,7 @@ def main(argv):
         return 2
     runs = int(argv[1])
     medium_source, discmenu, empty, prefix_template = (Path(a).resolve() for a in argv[2:])
+    bits = wine.pe_bits(discmenu)
     work = Path(tempfile.mkdtemp(prefix="discmenu-wine-bench-"))
     xvfb = server = None
     try:
@@ -129,7 +132,7 @@ def main(argv):
         shutil.copytree(prefix_template, prefix, symlinks=True)
         xvfb, display = start_xvfb(work / "xvfb.log")
         env = make_env(display, work / "runtime", drop_prefixes=("WINE",), WINEPREFIX=str(prefix),
-                       WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+                       WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", **wine.command(bits)[1])
         # The wineserver and Wine's services stay up between runs, as Windows does.
         server = subprocess.Popen(["wineserver", "-f", "-p"], env=env, stdin=subprocess.DEVNULL,
                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -155,7 +158,7 @@ def main(argv):
         ratio = f"{menu / empty_value:.3f}" if empty_value else "-"
         print(f"{metric}\t{menu:.{digits}f}\t{empty_value:.{digits}f}\t{ratio}")
 
-    row(f"Windows build under Wine: start-up to window shown (ms, median of {runs})",
+    row(f"{bits}-bit Windows build under {bits}-bit Wine: start-up to window shown (ms, median of {runs})",
         statistics.median(times["menu"]), statistics.median(times["empty"]))
     exe = discmenu.stat().st_size
     catalogue = (medium_source / "contents.inf").stat().st_size

@@ -30,6 +30,39 @@ QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data()
 
 QString quoted(const QString& text) { return u'"' + text + u'"'; }
 
+// The menu's own reading of command lines and paths (platform/posix/commandline.h), on QStrings.
+namespace cmd {
+
+QString toLocalSeparators(const QString& path) {
+    return QString::fromStdString(platform::toLocalSeparators(path.toStdString()));
+}
+
+std::optional<QString> findPath(const QString& base, const QString& path) {
+    const auto found = platform::findPath(base.toStdString(), path.toStdString());
+    return found ? std::optional(QString::fromStdString(*found)) : std::nullopt;
+}
+
+QStringList splitCommandLine(const QString& commandLine) {
+    QStringList words;
+    for (const std::string& word : platform::splitCommandLine(commandLine.toStdString())) {
+        words.append(QString::fromStdString(word));
+    }
+    return words;
+}
+
+// Only why the program cannot start: empty when it can.
+struct ProgramResolution {
+    QString failure;
+};
+
+ProgramResolution resolveProgram(const QString& word, const QString& currentDir, const QString& searchPath) {
+    return {QString::fromStdString(
+        platform::resolveProgram(word.toStdString(), currentDir.toStdString(), searchPath.toStdString())
+            .failure)};
+}
+
+}  // namespace cmd
+
 // The interpreter that a script's "#!" line names; empty for anything else.
 QString interpreterOf(const QString& file) {
     QFile f(file);
@@ -79,16 +112,16 @@ private:
 // counterpart of a script (setup.sh: setup.exe, setup.bat or setup.cmd beside it). Nothing
 // when it cannot be told (a bare name that is not in the folder may be on Windows' path).
 std::optional<bool> startsOnWindows(const QString& folder, const QString& word) {
-    const QString local = platform::toLocalSeparators(word);
+    const QString local = cmd::toLocalSeparators(word);
     const QString suffix = QFileInfo(local).suffix().toLower();
     const bool windowsProgram = suffix == u"exe" || suffix == u"bat" || suffix == u"cmd" || suffix == u"com";
-    const auto asWritten = platform::findPath(folder, local);
+    const auto asWritten = cmd::findPath(folder, local);
     if (windowsProgram && asWritten && QFileInfo(*asWritten).isFile()) return true;
     const QString stem = suffix.isEmpty() || !(windowsProgram || suffix == u"sh")
                              ? local
                              : local.left(local.size() - suffix.size() - 1);
     for (const char* counterpart : {".exe", ".bat", ".cmd"}) {
-        if (const auto found = platform::findPath(folder, stem + QLatin1String(counterpart));
+        if (const auto found = cmd::findPath(folder, stem + QLatin1String(counterpart));
             found && QFileInfo(*found).isFile())
             return true;
     }
@@ -141,7 +174,7 @@ private:
     // `written` relative to `base` as the menu finds it: the path found, and a warning text when
     // it exists only in other letter case.
     static QString caseHint(const QString& base, const QString& written, const QString& found) {
-        const QString local = platform::toLocalSeparators(written);
+        const QString local = cmd::toLocalSeparators(written);
         const QString exact = QDir::cleanPath(QDir::isAbsolutePath(local) ? local : base + u'/' + local);
         if (found == exact) return {};
         const QString shown = QDir::isAbsolutePath(local) ? found : QDir(base).relativeFilePath(found);
@@ -155,7 +188,7 @@ private:
     void entryFiles(int n) {
         const int line = m_.EntryLine[n];
         const QString folderText = fromUtf8(m_.ProgramFolder[n]);
-        const auto folder = platform::findPath(folder_, folderText);
+        const auto folder = cmd::findPath(folder_, folderText);
         if (!folder) {
             warn(line, QStringLiteral("%1: folder %2 does not exist").arg(entry(n), quoted(folderText)));
             return;
@@ -170,24 +203,23 @@ private:
         }
 
         const QString command = fromUtf8(m_.ProgramCommand[n]);
-        const QStringList words = platform::splitCommandLine(command);
+        const QStringList words = cmd::splitCommandLine(command);
         if (words.isEmpty()) {
             warn(line,
                  QStringLiteral("%1: the command line is empty; installing starts nothing").arg(entry(n)));
             return;
         }
         const QString word = words.first();
-        const QString local = platform::toLocalSeparators(word);
+        const QString local = cmd::toLocalSeparators(word);
         const bool bare = !local.contains(u'/');
         const QString inFolder = QStringLiteral(" in folder %1").arg(quoted(folderText));
 
         // A bare name is taken from the entry's folder first, then from PATH; a name with a "/"
         // only from the folder.
-        auto file = platform::findPath(*folder, local);
+        auto file = cmd::findPath(*folder, local);
         if (file && bare && !QFileInfo(*file).isFile()) file.reset();
         if (!file) {
-            if (bare && platform::resolveProgram(word, *folder, options_.searchPath).failure.isEmpty())
-                return;
+            if (bare && cmd::resolveProgram(word, *folder, options_.searchPath).failure.isEmpty()) return;
             warn(line, QStringLiteral("%1: program %2 does not exist%3%4")
                            .arg(entry(n), quoted(word), inFolder,
                                 bare ? QStringLiteral(" nor on PATH") : QString()));
@@ -198,8 +230,7 @@ private:
         }
 
         const QString suffix = QFileInfo(local).suffix().toLower();
-        const platform::ProgramResolution program =
-            platform::resolveProgram(word, *folder, options_.searchPath);
+        const cmd::ProgramResolution program = cmd::resolveProgram(word, *folder, options_.searchPath);
         const bool windowsProgram =
             suffix == u"exe" || suffix == u"com" || suffix == u"bat" || suffix == u"cmd";
         if (windowsProgram && !program.failure.isEmpty()) {
@@ -260,7 +291,7 @@ private:
             if (why.isEmpty()) continue;
             const QString name = QString::fromLatin1(doc.file);
             const QString because = why.join(QStringLiteral(" and "));
-            const auto found = platform::findPath(folder_, name);
+            const auto found = cmd::findPath(folder_, name);
             if (!found) {
                 warn(line, QStringLiteral("%1 does not exist, but %2").arg(quoted(name), because));
             } else if (!QFileInfo(*found).isFile()) {

@@ -24,6 +24,9 @@ endif()
 
 if(DISCMENU_TESTS)
   enable_testing()
+  # The Wine of this build's word size starts its programs (32-bit Wine for the 32-bit build).
+  set(DISCMENU_WINE_PY ${PROJECT_SOURCE_DIR}/tests/wine/wine.py)
+  math(EXPR DISCMENU_WINE_BITS "${CMAKE_SIZEOF_VOID_P} * 8")
   if(EXISTS ${PROJECT_SOURCE_DIR}/tests/windows/CMakeLists.txt)
     add_subdirectory(tests/windows)
   endif()

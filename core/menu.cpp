@@ -186,27 +186,31 @@ void Menu::clicked(Control button) {
 
 void Menu::install() {
     findSelectedEntry();
-    const std::string programFolder = platform_.applicationPath();
+    // The folder current now is the one where start-up found the catalogue: the documents and every
+    // entry's folder are relative to it. It becomes current again after the set-up started or
+    // failed, so that the next install and the documents are found as before; the program's own
+    // folder would not do where the program lies in a folder of its own on the medium.
+    const std::string catalogueFolder = platform_.currentDirectory();
     const int k = window_.selectedListItem();
     const std::string entry = k >= 0 ? window_.listItem(k) : std::string();
 
-    // A failure is told to the user once the menu's folder is current again (the message box
-    // waits for the user); the menu stays open with its selection.
+    // A failure is told to the user once that folder is current again (the message box waits for
+    // the user); the menu stays open with its selection.
     if (const platform::Failure failure = platform_.changeDirectory(selection_.folder)) {
-        platform_.changeDirectory(programFolder);
+        platform_.changeDirectory(catalogueFolder);
         platform_.showMessage("Cannot install \"" + entry + "\": cannot change to folder \"" +
                               selection_.folder + "\": " + *failure + ".");
         return;
     }
     const platform::StartResult started = platform_.shell(selection_.command);
     if (started.failure) {
-        platform_.changeDirectory(programFolder);
+        platform_.changeDirectory(catalogueFolder);
         platform_.showMessage("Cannot install \"" + entry + "\": cannot start \"" + selection_.command +
                               "\" in folder \"" + selection_.folder + "\": " + *started.failure + ".");
         return;
     }
     platform_.appActivate(started.taskId);
-    platform_.changeDirectory(programFolder);
+    platform_.changeDirectory(catalogueFolder);
 }
 
 void Menu::browse() {

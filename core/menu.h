@@ -57,7 +57,9 @@ public:
     void clicked(Control button);  // a button was pressed (mouse, space bar or access key)
 
     // What the buttons do.
-    void install();      // runs the highlighted program's set-up command in its folder
+    // Runs the highlighted program's set-up command in its folder; then the folder current before
+    // (where start-up found the catalogue) is current again, whether the set-up started or not.
+    void install();
     void browse();       // the file-open dialog on the medium; nothing picked is used
     void showReadme();   // readme.txt in the text viewer
     void showLicense();  // license.txt in the text viewer

@@ -702,8 +702,8 @@ void EditorWindow::updateDocumentBoxes() {
     static constexpr const char* files[3] = {nullptr, "readme.txt", "license.txt"};
     for (int doc = 1; doc <= 2; ++doc) {
         const QString name = QString::fromLatin1(files[doc]);
-        const auto found = platform::findPath(folder_, name);
-        const bool present = found && QFileInfo(*found).isFile();
+        const auto found = platform::findPath(folder_.toStdString(), name.toStdString());
+        const bool present = found && QFileInfo(QString::fromStdString(*found)).isFile();
         QLabel* note = documentNotes_[std::size_t(doc)];
         note->setText(present ? QString()
                               : QStringLiteral("%1 is not in %2: put it there to offer it.")

@@ -13,9 +13,14 @@
 //            process) with DISCMENU_QT=bundled; the fresh run loads the menu library at once, and
 //            its run path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the system)
 //            finds the bundled Qt. The menu then takes its plugins from plugins/ beside it alone
-//            (app/qtsetup.cpp).
-// The environment of the programs the menu starts is the user's: the launcher only removes its
-// own DISCMENU_QT (and, for the fresh run, DISCMENU_VERBOSE).
+//            (app/qtsetup.cpp). Before it runs, the fresh run loads the menu library and the
+//            bundled X11 plugin; where either does not load, it finds every library that the
+//            bundle needs and this system lacks, names them all in one message with the packages
+//            that hold them (also in a dialog, where there is no terminal) and exits with 1,
+//            rather than let Qt abort on the first one.
+// The environment of the programs the menu starts is the user's: the launcher's own DISCMENU_QT
+// goes, and DISCMENU_VERBOSE, which the fresh run does without, is recorded first (see
+// platform/userenvironment.h), so that the menu gives it back to them.
 //
 // DISCMENU_QT=bundled skips the test and takes the bundled Qt; DISCMENU_VERBOSE=1 says on standard
 // error which Qt was taken, why, and how long the decision took.
@@ -33,12 +38,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "launcher/bundlecheck.h"
 #include "launcher/elfneeds.h"
+#include "platform/userenvironment.h"
 
 namespace {
 
 constexpr const char kLibrary[] = "discmenu-app.so";
 constexpr const char kPlugin[] = "platforms/libqxcb.so";
+constexpr const char kBundledPlugin[] = "plugins/platforms/libqxcb.so";
 constexpr std::size_t kText = PATH_MAX + 512;
 constexpr std::size_t kReason = 2 * kText;  // a message that quotes a path or a loader error
 
@@ -152,6 +160,17 @@ double now() {
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
+// Calls the loaded menu library's discmenu_main; returns its exit status.
+int callMenu(void* menu, const char* library, int argc, char* argv[]) {
+    using Entry = int (*)(int, char**);
+    auto* entry = reinterpret_cast<Entry>(dlsym(menu, "discmenu_main"));
+    if (!entry) {
+        say("%s holds no discmenu_main: it is not the menu library", library);
+        return 127;
+    }
+    return entry(argc, argv);
+}
+
 // Loads the menu library and runs the menu; returns its exit status.
 int runMenu(const char* library, int argc, char* argv[]) {
     // Every symbol is bound now, so that anything missing is reported here and not in mid-run.
@@ -160,13 +179,34 @@ int runMenu(const char* library, int argc, char* argv[]) {
         say("cannot load the menu: %s", dlerror());
         return 127;
     }
-    using Entry = int (*)(int, char**);
-    auto* entry = reinterpret_cast<Entry>(dlsym(menu, "discmenu_main"));
-    if (!entry) {
-        say("%s holds no discmenu_main: it is not the menu library", library);
-        return 127;
+    return callMenu(menu, library, argc, argv);
+}
+
+// Runs the menu on the bundled Qt in `folder` (the launcher's). The menu library and the X11
+// plugin are loaded first (the plugin as Qt loads it, so Qt later finds it loaded): where the
+// system lacks what they need, the user is told every missing library at once and the status is 1.
+int runBundled(const char* folder, const char* library, int argc, char* argv[]) {
+    char failure[kReason] = "";
+    void* menu = dlopen(library, RTLD_NOW | RTLD_LOCAL);
+    if (!menu) std::snprintf(failure, sizeof failure, "%s", dlerror());
+    char plugin[kText];
+    if (menu && join(plugin, folder, kBundledPlugin) && !dlopen(plugin, RTLD_LAZY | RTLD_LOCAL))
+        std::snprintf(failure, sizeof failure, "%s", dlerror());
+    if (!failure[0]) return callMenu(menu, library, argc, argv);
+
+    static launcher::MissingLibraries missing;
+    static char problem[kReason], message[16384];
+    launcher::findMissingLibraries(folder, missing, problem, sizeof problem);
+    if (missing.count > 0) {
+        launcher::describeMissing(missing, message, sizeof message);
+    } else {
+        std::snprintf(message, sizeof message, "the menu cannot start on the Qt this medium carries: %s",
+                      problem[0] ? problem : failure);
     }
-    return entry(argc, argv);
+    say("%s", message);
+    // Started from a desktop's autorun there is no terminal to read standard error on.
+    if (!isatty(STDERR_FILENO)) launcher::showDialog(message, 600);
+    return 1;
 }
 
 }  // namespace
@@ -193,7 +233,7 @@ int main(int argc, char* argv[]) {
     if (choice && std::strcmp(choice, "bundled") == 0) {
         unsetenv("DISCMENU_QT");
         if (verbose) say("runs on the bundled Qt (DISCMENU_QT=bundled)");
-        return runMenu(library, argc, argv);
+        return runBundled(self, library, argc, argv);
     }
     if (choice && *choice)
         say("DISCMENU_QT is \"%s\"; expected bundled or nothing; deciding by itself", choice);
@@ -214,9 +254,9 @@ int main(int argc, char* argv[]) {
     }
     if (verbose) say("runs on the bundled Qt: %s (decided in %.1f ms)", reason, now() - started);
     // The fresh run says nothing more: it was told what to take, and why is said above.
-    unsetenv("DISCMENU_VERBOSE");
-    if (setenv("DISCMENU_QT", "bundled", 1) != 0) {
-        say("cannot set DISCMENU_QT: %s", std::strerror(errno));
+    if (!platform::recordUserValue("DISCMENU_VERBOSE") || unsetenv("DISCMENU_VERBOSE") != 0 ||
+        setenv("DISCMENU_QT", "bundled", 1) != 0) {
+        say("cannot set the environment of its fresh run: %s", std::strerror(errno));
         return 127;
     }
     execv("/proc/self/exe", argv);

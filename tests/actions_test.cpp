@@ -80,25 +80,50 @@ TEST_F(MenuTest, HighlightShowsSizeAndDescriptionOfTheFirstEntryWithThatName) {
     }
 }
 
-TEST_F(MenuTest, InstallCallsThePlatformInOrderAndRestoresTheMenusFolder) {
+TEST_F(MenuTest, InstallCallsThePlatformInOrderAndRestoresTheCatalogueFolder) {
     select(0);
     install();
-    EXPECT_EQ(fake.calls,
-              (Calls{"applicationPath", "changeDirectory editor", "shell setup.sh in /media/cdrom/editor",
-                     "appActivate 1001", "changeDirectory /media/cdrom"}));
+    EXPECT_EQ(fake.calls, (Calls{"changeDirectory editor", "shell setup.sh in /media/cdrom/editor",
+                                 "appActivate 1001", "changeDirectory /media/cdrom"}));
     EXPECT_EQ(fake.cwd, "/media/cdrom");
 }
 
-TEST_F(MenuTest, TwoInstallsInARowResolveTheSecondFolderFromTheMenusFolder) {
-    fake.cwd = "/somewhere/else";  // the current directory at start-up is not the medium
-    select(0);
-    install();
-    select(2);
-    install();
-    EXPECT_EQ(fake.callsTo("shell "),
-              (Calls{"shell setup.sh in /somewhere/else/editor",
-                     "shell \"card setup.sh\" \"a; b\" in /media/cdrom/games/cards"}));
-    EXPECT_EQ(fake.callsTo("appActivate"), (Calls{"appActivate 1001", "appActivate 1002"}));
+// Installs in a row, one of them failing, then the readme: every entry's folder and the document
+// are found from the folder where start-up found the catalogue, wherever the program lies.
+TEST_F(MenuTest, InstallsInARowAndTheReadmeAfterThemStartFromTheCatalogueFolder) {
+    struct Case {
+        const char* layout;
+        std::string programFolder, catalogueFolder;
+    };
+    const Case cases[] = {
+        {"program beside the catalogue", "/media/cdrom", "/media/cdrom"},
+        {"program in discmenu/ under the catalogue", "/media/cdrom/discmenu", "/media/cdrom"},
+        {"catalogue in the folder the menu was started from", "/media/cdrom/discmenu", "/somewhere/else"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.layout);
+        fake.appPath = c.programFolder;
+        fake.cwd = c.catalogueFolder;
+        fake.missingFolders = {"fonts"};
+        fake.calls.clear();
+        for (int row : {0, 1, 2, 0}) {
+            select(row);
+            install();
+        }
+        menu.clicked(Control::ReadmeButton);
+        const std::string& root = c.catalogueFolder;
+        EXPECT_EQ(fake.callsTo("shell "),
+                  (Calls{"shell setup.sh in " + root + "/editor",
+                         "shell \"card setup.sh\" \"a; b\" in " + root + "/games/cards",
+                         "shell setup.sh in " + root + "/editor"}));
+        EXPECT_EQ(
+            fake.callsTo("showMessage"),
+            Calls{
+                "showMessage Cannot install \"Fonts\": cannot change to folder \"fonts\": no such folder."});
+        EXPECT_EQ(fake.callsTo("winExec"),
+                  Calls{"winExec C:\\Windows\\Notepad.exe readme.txt (1) in " + root});
+        EXPECT_EQ(fake.cwd, root);
+    }
 }
 
 TEST_F(MenuTest, FailuresAreShownAndTheMenuStaysWithItsSelectionAndFolder) {
@@ -169,8 +194,6 @@ TEST_F(MenuTest, DocumentButtonsRunTheViewerEveryTimeEvenAfterAnInstall) {
     menu.clicked(Control::ReadmeButton);
     menu.clicked(Control::ReadmeButton);
     menu.clicked(Control::LicenseButton);
-    // An install from elsewhere leaves the menu's folder current for the next document.
-    fake.cwd = "/home/user";
     select(0);
     install();
     menu.clicked(Control::ReadmeButton);

@@ -4,12 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <filesystem>
 
 #include "tests/testfiles.h"
 
+using platform::cleanPath;
 using platform::findPath;
 using platform::resolveProgram;
 using platform::splitCommandLine;
@@ -19,12 +18,13 @@ namespace {
 using testfiles::kExecutable;
 using testfiles::kReadable;
 using testfiles::show;
+using testfiles::TempDir;
 using testfiles::writeFile;
 
 TEST(SplitCommandLine, SplitsAsWindowsProgramsDo) {
     struct Case {
         const char* line;
-        QStringList words;
+        std::vector<std::string> words;
     };
     const Case cases[] = {
         {"", {}},
@@ -51,7 +51,7 @@ TEST(SplitCommandLine, SplitsAsWindowsProgramsDo) {
         {"\"a\\\\\\\\\" b", {"a\\\\", "b"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(show(splitCommandLine(QString::fromUtf8(c.line))), show(c.words)) << "line: " << c.line;
+        EXPECT_EQ(show(splitCommandLine(c.line)), show(c.words)) << "line: " << c.line;
     }
 }
 
@@ -63,15 +63,17 @@ protected:
         writeFile(base + "/Editor/Setup.SH", "#!/bin/sh\n", kExecutable);
         writeFile(base + "/data/Sub/file.txt", "x", kReadable);
         writeFile(base + "/plain.txt", "x", kReadable);
+        writeFile(base + "/Éditions/Übersicht Ÿ.txt", "x", kReadable);
+        writeFile(base + "/Κείμενα/Файл.txt", "x", kReadable);
     }
-    QTemporaryDir dir;
-    QString base;
+    TempDir dir;
+    std::string base;
 };
 
 TEST_F(PathTest, FindsAsWrittenOrWithOtherLetterCase) {
     struct Case {
-        QString path;
-        QString expected;  // relative to base; "-" for not found
+        std::string path;
+        std::string expected;  // relative to base; "-" for not found
     };
     const Case cases[] = {
         {"plain.txt", "plain.txt"},
@@ -84,18 +86,52 @@ TEST_F(PathTest, FindsAsWrittenOrWithOtherLetterCase) {
         {"data\\SUB\\FILE.TXT", "data/Sub/file.txt"},  // backslashes and letter case
         {"missing", "-"},
         {"editor/missing.sh", "-"},
-        {"plain.txt/x", "-"},  // a file is no folder
-        {"dat", "-"},          // no prefix matching
+        {"plain.txt/x", "-"},                                       // a file is no folder
+        {"dat", "-"},                                               // no prefix matching
+        {"éditions\\übersicht ÿ.TXT", "Éditions/Übersicht Ÿ.txt"},  // letters beyond ASCII
+        {"ΚΕΊΜΕΝΑ/файл.txt", "Κείμενα/Файл.txt"},
+        {"editions", "-"},  // an accent is no letter case
     };
     for (const auto& c : cases) {
         const auto found = findPath(base, c.path);
-        const QString expected = c.expected == u"-" ? QString() : QDir::cleanPath(base + u'/' + c.expected);
-        EXPECT_EQ(found.value_or(QString()).toStdString(), expected.toStdString())
-            << "path: " << c.path.toStdString();
+        const std::string expected = c.expected == "-" ? "" : cleanPath(base + '/' + c.expected);
+        EXPECT_EQ(found.value_or(""), expected) << "path: " << c.path;
     }
     // An absolute path ignores the base, and gets the same fallback.
-    EXPECT_EQ(findPath(QStringLiteral("/nonexistent"), base + "/EDITOR/setup.sh").value_or(QString()),
-              base + "/Editor/Setup.SH");
+    EXPECT_EQ(findPath("/nonexistent", base + "/EDITOR/setup.sh").value_or(""), base + "/Editor/Setup.SH");
+}
+
+TEST(CleanPath, TakesOutDotsAndRepeatedSeparators) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", ""},         {"/", "/"},
+        {"a//b/", "a/b"}, {"/a/./b/../c", "/a/c"},
+        {"a/..", "."},    {"../a/../../b", "../../b"},
+        {"/../a", "/a"},  {"./", "."},
+    };
+    for (const auto& [path, clean] : cases) EXPECT_EQ(cleanPath(path), clean) << "path: " << path;
+}
+
+TEST(SameIgnoringCase, FoldsLettersOfTheCommonAlphabets) {
+    struct Case {
+        const char* a;
+        const char* b;
+        bool same;
+    };
+    const Case cases[] = {
+        {"Setup.EXE", "setup.exe", true},
+        {"ÀÉÎÕÜ", "àéîõü", true},
+        {"ŁÓDŹ Ÿ", "łódź ÿ", true},
+        {"ΣΟΦΊΑ", "σοφία", true},
+        {"ЁЛКА", "ёлка", true},
+        {"é", "e", false},
+        {"ab", "abc", false},
+        {"\xc3", "\xc3", true},
+        {"\xc3", "\xe3", false},
+        {"×", "÷", false},  // not letters: the pair U+00D7/U+00F7
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::sameIgnoringCase(c.a, c.b), c.same) << c.a << " / " << c.b;
+    }
 }
 
 class ResolveProgramTest : public ::testing::Test {
@@ -122,18 +158,18 @@ protected:
         writeFile(cur + "/plain.sh", "echo hi\n", kExecutable);
         writeFile(cur + "/direct.sh", "#!/bin/bash\necho hi\n", kExecutable);
         writeFile(cur + "/notes.txt", "hello\n", kReadable);
-        ASSERT_TRUE(QDir().mkpath(cur + "/folder"));
+        ASSERT_TRUE(std::filesystem::create_directories(cur + "/folder"));
     }
-    QTemporaryDir dir;
-    QString cur;
-    QString pathDir;
+    TempDir dir;
+    std::string cur;
+    std::string pathDir;
 };
 
 TEST_F(ResolveProgramTest, FindsTheProgramAndItsInterpreter) {
     struct Case {
         const char* word;
-        QString program;  // "=" + name: that file in cur; "@" + name: in pathDir; else literal
-        QStringList leadArgs;
+        std::string program;  // "=" + name: that file in cur; "@" + name: in pathDir; else literal
+        std::vector<std::string> leadArgs;
     };
     const Case cases[] = {
         {"here", "=here", {}},  // the current folder comes before PATH
@@ -153,18 +189,18 @@ TEST_F(ResolveProgramTest, FindsTheProgramAndItsInterpreter) {
         {"plain.sh", "/bin/sh", {"=plain.sh"}},  // executable, but no "#!": the system cannot start it
         {"direct.sh", "=direct.sh", {}},
     };
-    const QString searchPath = "/nonexistent:" + pathDir;
-    auto expand = [&](const QString& s) {
-        if (s.startsWith(u'=')) return cur + u'/' + s.mid(1);
-        if (s.startsWith(u'@')) return pathDir + u'/' + s.mid(1);
+    const std::string searchPath = "/nonexistent:" + pathDir;
+    auto expand = [&](const std::string& s) {
+        if (s.starts_with('=')) return cur + '/' + s.substr(1);
+        if (s.starts_with('@')) return pathDir + '/' + s.substr(1);
         return s;
     };
     for (const auto& c : cases) {
-        const auto r = resolveProgram(QString::fromUtf8(c.word), cur, searchPath);
-        QStringList lead;
-        for (const QString& a : c.leadArgs) lead.append(expand(a));
-        EXPECT_EQ(r.failure.toStdString(), "") << "word: " << c.word;
-        EXPECT_EQ(r.program.toStdString(), expand(c.program).toStdString()) << "word: " << c.word;
+        const auto r = resolveProgram(c.word, cur, searchPath);
+        std::vector<std::string> lead;
+        for (const std::string& a : c.leadArgs) lead.push_back(expand(a));
+        EXPECT_EQ(r.failure, "") << "word: " << c.word;
+        EXPECT_EQ(r.program, expand(c.program)) << "word: " << c.word;
         EXPECT_EQ(show(r.leadArgs), show(lead)) << "word: " << c.word;
     }
 }
@@ -184,15 +220,14 @@ TEST_F(ResolveProgramTest, ReportsWhyAProgramCannotStart) {
         {"folder", ""},
         {"", ""},
     };
-    const QString searchPath = pathDir;
     for (const auto& c : cases) {
-        const auto r = resolveProgram(QString::fromUtf8(c.word), cur, searchPath);
+        const auto r = resolveProgram(c.word, cur, pathDir);
         if (*c.failure) {
-            EXPECT_EQ(r.failure.toStdString(), c.failure) << "word: " << c.word;
+            EXPECT_EQ(r.failure, c.failure) << "word: " << c.word;
         } else {
-            EXPECT_FALSE(r.failure.isEmpty()) << "word: " << c.word;
+            EXPECT_FALSE(r.failure.empty()) << "word: " << c.word;
         }
-        EXPECT_TRUE(r.program.isEmpty()) << "word: " << c.word;
+        EXPECT_TRUE(r.program.empty()) << "word: " << c.word;
     }
 }
 
@@ -222,11 +257,10 @@ TEST_F(ResolveProgramTest, WindowsProgramsRunTheirCounterpart) {
         {"tools\\..\\both.exe", "both.sh"},
     };
     for (const Case& c : cases) {
-        const auto r = resolveProgram(QString::fromUtf8(c.word), cur, pathDir);
-        EXPECT_EQ(r.failure.isEmpty(), *c.program != 0)
-            << "word: " << c.word << ": " << r.failure.toStdString();
+        const auto r = resolveProgram(c.word, cur, pathDir);
+        EXPECT_EQ(r.failure.empty(), *c.program != 0) << "word: " << c.word << ": " << r.failure;
         if (*c.program) {
-            EXPECT_EQ(r.program.toStdString(), (cur + u'/' + c.program).toStdString()) << c.word;
+            EXPECT_EQ(r.program, cur + '/' + c.program) << c.word;
         }
     }
 }

@@ -25,8 +25,8 @@
 
 #include "core/menu.h"
 #include "platform/fake/fakeplatform.h"
-#include "platform/posix/realplatform.h"
 #include "qt/menuwindow.h"
+#include "qt/qtplatform.h"
 #include "qt/widgets.h"
 
 // Readable QStrings in failure messages.
@@ -581,7 +581,7 @@ TEST_F(EventTest, ButtonsReachTheirActionsOnlyWhenEnabled) {
 }
 
 TEST(MenuWindow, ExitEndsTheEventLoopWithStatusZero) {
-    platform::RealPlatform real;
+    qt::QtPlatform real;
     MenuWindow menu;
     core::Menu logic(menu, real);
     logic.present(threeEntries());

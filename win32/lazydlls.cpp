@@ -57,8 +57,16 @@ BOOL WINAPI shellExecuteEx(SHELLEXECUTEINFOW* info) {
 
 }  // namespace
 
-// The import pointers, under the names the compiler gives them for 32-bit stdcall functions.
+// The import pointers, under the names the compiler gives them: decorated for 32-bit stdcall
+// functions, plain in the 64-bit build (which the tests use where 32-bit programs cannot run).
+#ifdef _WIN64
+#define DISCMENU_IMPORT(name, decorated) "__imp_" #name
+#else
+#define DISCMENU_IMPORT(name, decorated) "__imp__" #name decorated
+#endif
+using OpenFileFn = BOOL(WINAPI*)(OPENFILENAMEW*);
+using ShellExecuteFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
 extern "C" {
-BOOL(WINAPI* importedOpenFileName)(OPENFILENAMEW*) __asm__("__imp__GetOpenFileNameW@4") = openFileName;
-BOOL(WINAPI* importedShellExecuteEx)(SHELLEXECUTEINFOW*) __asm__("__imp__ShellExecuteExW@4") = shellExecuteEx;
+OpenFileFn importedOpenFileName __asm__(DISCMENU_IMPORT(GetOpenFileNameW, "@4")) = openFileName;
+ShellExecuteFn importedShellExecuteEx __asm__(DISCMENU_IMPORT(ShellExecuteExW, "@4")) = shellExecuteEx;
 }

@@ -2,7 +2,6 @@
 
 #include <xcb/xcb.h>
 
-#include <QGuiApplication>
 #include <cstdlib>
 #include <memory>
 #include <vector>
@@ -51,10 +50,13 @@ bool hasPid(xcb_connection_t* c, xcb_window_t window, xcb_atom_t wmPid, std::int
 }  // namespace
 
 bool activateWindowOfProcess(std::int64_t pid) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || pid <= 0) return false;
-    xcb_connection_t* c = x11->connection();
-    if (!c) return false;
+    if (pid <= 0) return false;
+    // A connection of its own to the display of DISPLAY, for this one request: the toolkit's is
+    // not ours to use, and activation happens once per started program.
+    const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection(
+        xcb_connect(nullptr, nullptr), xcb_disconnect);
+    xcb_connection_t* c = connection.get();
+    if (!c || xcb_connection_has_error(c) != 0) return false;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     if (!screen) return false;
 
@@ -72,10 +74,12 @@ bool activateWindowOfProcess(std::int64_t pid) {
         event.type = active;
         event.data.data32[0] = 2;  // source indication: a pager, so the request is honoured
         event.data.data32[1] = XCB_CURRENT_TIME;
-        xcb_send_event(c, 0, screen->root,
-                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
-                       reinterpret_cast<const char*>(&event));
-        xcb_flush(c);
+        // Checked, so that the server has carried it out before the connection closes: requests
+        // still unread when a client hangs up can be dropped with it.
+        std::free(xcb_request_check(c, xcb_send_event_checked(c, 0, screen->root,
+                                                              XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY |
+                                                                  XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                                                              reinterpret_cast<const char*>(&event))));
         return true;
     }
     return false;

@@ -273,7 +273,7 @@ def test_missing(s):
 
 
 def test_dblclick(s):
-    medium = s.medium(with_program=True)  # a second install finds its folder from the menu's
+    medium = s.medium(with_program=True)  # a second install finds its folder from the medium's
     menu = s.start_menu(medium / "discmenu", medium)
     window = menu.window()
     s.click(*list_item_point(s, window, 1), repeat=2)
@@ -307,7 +307,7 @@ def test_keyboard(s):
     check(lines == [f"Card Game|{medium / 'cards'}|"], f"unexpected set-up run: {lines}")
     check_no_message_box(s, menu)
 
-    # The second install resolves its folder from the menu's folder, restored after the first.
+    # The second install resolves its folder from the medium's folder, current again after the first.
     s.click(*list_item_point(s, window, 0, column=2))
     s.key("Down", "Down", "alt+i")
     lines = expect_installs(s, menu, 2)
@@ -338,7 +338,7 @@ def test_documents(s):
     check(lines == [readme, readme], f"unexpected viewer runs: {lines}")
 
     # After an install (the first entry is highlighted from the start) the licence comes from the
-    # menu program's own folder, the medium, not from the set-up's folder.
+    # medium's folder, current again, not from the set-up's folder.
     s.key("alt+i")
     lines = expect_installs(s, menu, 1)
     check(lines == [f"Text Editor|{medium / 'editor'}|"], f"unexpected set-up run: {lines}")

@@ -7,8 +7,14 @@ Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
   make      builds the medium WORK_DIR/out and image WORK_DIR/medium.iso from a copy of the sample
             (with a long, quoted title and a mixed-case file); the others use them
   bundle    every library the bundle carries resolves inside it (ldd), and nothing else is in it
+  installs  two installs in a row and the readme after them, with the menu started from the medium's
+            root and from discmenu/: the entries' folders and the readme are found in the root
+  environment  a set-up started through autorun.sh sees the user's environment, not what autorun.sh
+            and the launcher set for the menu, whether or not the user had set QT_QPA_PLATFORM
   hidden    the menu starts from a copy of the medium where the system's Qt cannot be seen (a
-            private mount namespace; needs root), runs on the bundled Qt and installs an entry
+            private mount namespace; needs root), runs on the bundled Qt and installs an entry in
+            the user's environment; with two libraries of the desktop hidden as well, the launcher
+            names both and their packages in one message, in a dialog too, and exits with 1
   iso       the image holds the medium's files with their names, its volume label is the cut
             title, and the menu runs from the extracted tree: on the system's Qt, and on the
             bundled one when told to, also where the environment names the system's Qt
@@ -23,6 +29,7 @@ output are left in WORK_DIR.
 import hashlib
 import os
 import re
+import runpy
 import shutil
 import stat
 import subprocess
@@ -31,7 +38,7 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
-from xsession import TestFailure, XSession, check, make_env, wait_until  # noqa: E402
+from xsession import TestFailure, XSession, check, make_env, stand_in_opener, wait_until  # noqa: E402
 
 SKIP = 77  # ctest SKIP_RETURN_CODE
 
@@ -42,10 +49,16 @@ MIXED_CASE = "Extras/ReadMe Now.TXT"
 SYSTEM_LIBS = "/usr/lib/x86_64-linux-gnu"
 
 # What the bundle may carry in lib/, and what it must leave to the user's system.
-BUNDLED = re.compile(r"^lib(Qt6\w+|icu\w+|double-conversion|b2|pcre2-16|md4c|xcb-(icccm|image|keysyms|"
-                     r"render-util|util|cursor|xkb|xinput)|xkbcommon-x11)\.so\.\d+$")
+BUNDLED = re.compile(r"^lib(Qt6\w+|icu\w+|double-conversion|b2|gomp|pcre2-16|md4c|xcb-(icccm|image|keysyms|"
+                     r"render-util|render|shape|util|cursor|xkb|xinput)|xkbcommon-x11)\.so\.\d+$")
 NEVER_BUNDLED = ["libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1", "libX11.so.6", "libxcb.so.1",
-                 "libGLX.so.0", "libEGL.so.1", "libfontconfig.so.1", "libfreetype.so.6"]
+                 "libGLX.so.0", "libEGL.so.1", "libOpenGL.so.0", "libfontconfig.so.1", "libfreetype.so.6",
+                 "libharfbuzz.so.0", "libSM.so.6", "libxcb-randr.so.0", "libxcb-shm.so.0", "libxcb-sync.so.1",
+                 "libxcb-xfixes.so.0"]
+# Two libraries a desktop must have: one that Qt's Gui library needs, one that only the X11 plugin's
+# library needs; the "hidden" step hides them and expects both, with their Debian packages, in the
+# launcher's one message.
+DESKTOP_LIBS = {"libharfbuzz.so.0": "libharfbuzz0b", "libxcb-randr.so.0": "libxcb-randr0"}
 PLUGINS = {"platforms/libqxcb.so"}
 
 WINDOW_TIMEOUT = 30.0
@@ -210,6 +223,32 @@ def record_environment(medium, variables):
     values = "".join(f'"${{{v}-(unset)}}" ' for v in variables)
     setup.write_text('#!/bin/sh\nprintf \'%s\\n\' "Text Editor|$(pwd)|" ' + values + '>>"$DISCMENU_MARKER"\n')
     setup.chmod(0o755)
+
+
+def environment_seen(marker, count, desktop, menu):
+    """The values the recording set-up wrote after its first line (record_environment), once it has
+    written `count` of them; fails at once when the menu shows a message box or ends."""
+    def written():
+        check_no_message_box(desktop, menu)
+        lines = marker.read_text().splitlines() if marker.exists() else []
+        return lines if len(lines) >= count + 1 else None
+    return wait_until(written, ACTION_TIMEOUT, "the set-up of the first entry to write the marker")[1:count + 1]
+
+
+def check_no_message_box(desktop, menu):
+    """The menu runs and shows one window with its caption: a message box would be a second one."""
+    check(menu.poll() is None, f"the menu ended with status {menu.returncode}")
+    shown = desktop.windows(CAPTION, pid=menu.pid)
+    check(len(shown) == 1, f"{len(shown)} windows titled \"{CAPTION}\" are shown (a message box?)")
+
+
+def wait_lines(path, count, desktop, menu, what):
+    """The lines of `path` once it holds `count` of them; fails at once on a message box."""
+    def enough():
+        check_no_message_box(desktop, menu)
+        lines = path.read_text().splitlines() if path.exists() else []
+        return lines if len(lines) >= count else None
+    return wait_until(enough, ACTION_TIMEOUT, what)
 
 
 # --- Steps -------------------------------------------------------------------------------------
@@ -423,6 +462,71 @@ def step_bundle(p):
     check(not problems, "\n".join(problems))
 
 
+def step_installs(p):
+    """Two installs in a row, then the readme, with the launcher started from the medium's root and
+    from discmenu/ (where the catalogue is found one folder up): both set-ups run in their folders
+    in the root, and the readme opens from the root, as before any install."""
+    check(p.bundle.is_dir(), f"no bundle at {p.bundle} (did the make step run?)")
+    list_item_point = runpy.run_path(str(Path(__file__).resolve().parent.parent / "e2e" / "run.py"))["list_item_point"]
+    for name, cwd in (("installs-root", p.out), ("installs-discmenu", p.bundle)):
+        with Desktop(p.work, name) as desktop:
+            marker, viewer, bin_dir = (p.work / f"{name}-{part}" for part in ("marker.txt", "viewer.txt", "bin"))
+            marker.unlink(missing_ok=True)
+            viewer.unlink(missing_ok=True)
+            remove_tree(bin_dir)
+            menu = desktop.start(p.bundle / "discmenu", cwd=cwd, DISCMENU_MARKER=str(marker),
+                                 PATH=stand_in_opener(bin_dir, viewer, "$PWD|$*"))
+            window = desktop.wait_window(CAPTION, WINDOW_TIMEOUT, menu)
+            desktop.focus(window)
+            desktop.key("alt+i")  # the first entry, highlighted at start-up
+            wait_lines(marker, 1, desktop, menu, "the first set-up")
+            desktop.click(*list_item_point(desktop, window, 1))
+            desktop.key("alt+i")
+            lines = wait_lines(marker, 2, desktop, menu, "the second set-up")
+            desktop.focus(window)
+            desktop.key("alt+r")
+            opened = wait_lines(viewer, 1, desktop, menu, "the readme to be opened")
+            wanted = [f"Text Editor|{p.out / 'editor'}|", f"Card Game|{p.out / 'cards'}|"]
+            check(lines == wanted, f"{name}: set-ups ran as {lines}, expected {wanted}")
+            check(opened == [f"{p.out}|{p.out / 'readme.txt'}"], f"{name}: the readme opened as {opened}")
+            check_no_message_box(desktop, menu)
+
+
+# What a set-up sees of the variables that autorun.sh and the launcher change or use.
+SEEN = ["QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "DISCMENU_VERBOSE", "DISCMENU_QT",
+        "DISCMENU_SAVED_VARS", "DISCMENU_SAVED_VAR_QT_QPA_PLATFORM"]
+
+
+def step_environment(p):
+    """A set-up started by the menu through autorun.sh sees the environment the user gave
+    autorun.sh: what autorun.sh and the launcher changed for the menu is given back, their records
+    and the launcher's DISCMENU_QT are gone."""
+    check(p.bundle.is_dir(), f"no bundle at {p.bundle} (did the make step run?)")
+    medium = p.work / "environment-medium"
+    remove_tree(medium)
+    shutil.copytree(p.out, medium, symlinks=True)
+    record_environment(medium, SEEN)
+    cases = [
+        # (name, what the user set)
+        ("environment-unset", {}),
+        ("environment-user", {"QT_QPA_PLATFORM": "wayland", "QT_PLUGIN_PATH": "/opt/user/plugins",
+                              "QT_QPA_PLATFORM_PLUGIN_PATH": "", "DISCMENU_VERBOSE": "1"}),
+        ("environment-bundled", {"QT_QPA_PLATFORM": "xcb", "DISCMENU_QT": "bundled"}),
+    ]
+    for name, user in cases:
+        with Desktop(p.work, name) as desktop:
+            marker = p.work / f"{name}-marker.txt"
+            marker.unlink(missing_ok=True)
+            menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker), **user)
+            window = desktop.wait_window(CAPTION, WINDOW_TIMEOUT, menu)
+            desktop.focus(window)
+            desktop.key("alt+i")
+            seen = dict(zip(SEEN, environment_seen(marker, len(SEEN), desktop, menu)))
+            wanted = {v: "(unset)" if v == "DISCMENU_QT" else user.get(v, "(unset)") for v in SEEN}
+            check(seen == wanted, f"{name}: the set-up saw {seen}, expected {wanted}")
+    remove_tree(medium)
+
+
 def step_hidden(p):
     """Re-runs this step in a private mount namespace, where the hiding cannot leak out."""
     if os.geteuid() != 0:
@@ -460,20 +564,52 @@ def step_hidden_inside(p):
         proof = run([sys.executable, "-c", f"import ctypes; ctypes.CDLL({library!r})"], timeout=10)
         check(proof.returncode != 0, f"the loader still finds the system's {library} although it is hidden")
 
+    record_environment(medium, SEEN)
     with Desktop(p.work, "hidden") as desktop:
         marker = p.work / "hidden-marker.txt"
         marker.unlink(missing_ok=True)
-        # Started from elsewhere: autorun.sh makes the medium's root current itself.
-        menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker), DISCMENU_VERBOSE="1")
+        # Started from elsewhere: autorun.sh makes the medium's root current itself. The launcher
+        # starts itself afresh for the bundled Qt and records DISCMENU_VERBOSE, which that run
+        # goes without: the set-up sees the user's values all the same.
+        user = {"DISCMENU_VERBOSE": "1", "QT_QPA_PLATFORM": "wayland"}
+        menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker), **user)
         window = check_window(desktop, menu, bundle)
         said = verbose_line(desktop.logs[-1])
         check("runs on the bundled Qt: the system lacks libQt6" in said, f"the launcher said: {said}")
         desktop.focus(window)
         desktop.key("alt+i")
-        line = wait_until(lambda: marker.exists() and marker.read_text().strip(), ACTION_TIMEOUT,
-                          "the set-up of the first entry to write the marker")
+        seen = dict(zip(SEEN, environment_seen(marker, len(SEEN), desktop, menu)))
+        line = marker.read_text().splitlines()[0]
         expected = f"Text Editor|{medium}/editor|"
-        check(line.splitlines()[0] == expected, f"marker {line!r}, expected {expected!r}")
+        check(line == expected, f"marker {line!r}, expected {expected!r}")
+        wanted = {v: user.get(v, "(unset)") for v in SEEN}
+        check(seen == wanted, f"the set-up saw {seen}, expected {wanted}")
+
+    # Two libraries of the desktop hidden too (the libraries the bundle carries, libgomp and
+    # libxcb-shape among them, are hidden already): one message names both, with their packages,
+    # in a dialog as well, and the launcher exits with 1 instead of Qt's abort.
+    for library in DESKTOP_LIBS:
+        path = os.path.realpath(f"{SYSTEM_LIBS}/{library}")
+        check(run(["mount", "--bind", "/dev/null", path]).returncode == 0, f"cannot hide {path}")
+    with Desktop(p.work, "hidden-missing") as desktop:
+        menu = desktop.start(medium / "autorun.sh", cwd="/")
+        def dialog_shown():
+            check(menu.poll() is None, f"the launcher ended with status {menu.returncode} before showing a "
+                                       f"dialog:\n{desktop.logs[-1].read_text(errors='replace')}")
+            return desktop.windows("discmenu")
+        dialog = wait_until(dialog_shown, WINDOW_TIMEOUT, "the dialog that names the missing libraries")
+        desktop.focus(dialog[0])
+        desktop.key("Return")
+        status = menu.wait(timeout=ACTION_TIMEOUT)
+        said = desktop.logs[-1].read_text(errors="replace")
+        check(status == 1, f"the launcher ended with status {status}, expected 1; it said:\n{said}")
+        check(said.count("discmenu: ") == 1 and said.count("the menu cannot start") == 1,
+              f"expected one message:\n{said}")
+        for library, package in DESKTOP_LIBS.items():
+            check(library in said and package in said, f"the message lacks {library} or {package}:\n{said}")
+        for carried in ("libgomp", "libxcb-shape", "libQt6"):
+            check(carried not in said, f"the message names {carried}, which the medium carries:\n{said}")
+        check("sudo apt install libharfbuzz0b libxcb-randr0\n" in said, f"no apt line for both:\n{said}")
     remove_tree(medium)
 
 
@@ -582,7 +718,8 @@ def step_reproducible(p):
         Path(str(iso) + ".sha256").unlink()
 
 
-STEPS = {"labels": step_labels, "refusals": step_refusals, "make": step_make, "bundle": step_bundle, "hidden": step_hidden,
+STEPS = {"labels": step_labels, "refusals": step_refusals, "make": step_make, "bundle": step_bundle,
+         "installs": step_installs, "environment": step_environment, "hidden": step_hidden,
          "hidden-inside": step_hidden_inside, "iso": step_iso, "reproducible": step_reproducible}
 
 

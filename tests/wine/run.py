@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """End-to-end tests of discmenu.exe under Wine on a private X server (Xvfb).
 
-Usage: run.py template TEMPLATE
+Usage: run.py template TEMPLATE BITS
        run.py TEST DISCMENU RECORDER SAMPLE_MEDIUM TEMPLATE
-  template        makes the Wine prefix TEMPLATE once (wineboot -i); nothing when it is there
+  template        makes the Wine prefix TEMPLATE once (wineboot -i) with BITS-bit (32 or 64) Wine,
+                  the word size of the build; nothing when it is there
   TEST            one of: startup, install, documents, keys, missing
   DISCMENU        the built discmenu.exe
   RECORDER        the built recorder.exe, a stand-in set-up program that appends its working
@@ -11,6 +12,8 @@ Usage: run.py template TEMPLATE
   SAMPLE_MEDIUM   the sample medium folder (copied, never written to)
   TEMPLATE        the Wine prefix made by "template"; every test works in its own copy
 
+The programs run under the Wine of their own word size (wine.py): 32-bit Wine for the 32-bit
+discmenu.exe, 64-bit Wine for the 64-bit build that is tested where 32-bit code cannot run.
 Every test starts its own Xvfb, works in a fresh copy of the medium (with the menu in its root
 and the recorder as every entry's setup.exe, plus one setup.exe beside the menu that must never
 run) and ends every Windows and X process it started, also on failure. On failure the temporary
@@ -29,6 +32,7 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
 from xsession import MenuProcess, TestFailure, XSession, check, make_env, tree_state, wait_until  # noqa: E402
+import wine  # noqa: E402
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 ENTRY_FOLDERS = ("editor", "cards", "photos", "typing", "fonts")
@@ -67,7 +71,7 @@ def copy_prefix(template, target):
     shutil.copytree(template, target, symlinks=True, copy_function=copy)
 
 
-def make_template(template):
+def make_template(template, bits):
     """Makes the Wine prefix once; a half-made one (an interrupted run) is made again."""
     template = Path(template)
     if (template / "system.reg").exists():
@@ -77,15 +81,17 @@ def make_template(template):
     env = {key: value for key, value in os.environ.items() if key != "DISPLAY"}
     env.update(WINE_ENV, WINEPREFIX=str(work))
     started = time.monotonic()
-    for command in (["wineboot", "-i"], ["wineserver", "-w"]):
-        result = subprocess.run(command, env=env, stdin=subprocess.DEVNULL, capture_output=True, timeout=300)
-        if result.returncode != 0:
-            print(f"[template] {' '.join(command)} failed ({result.returncode}): "
-                  f"{result.stderr.decode(errors='replace')[-2000:]}", file=sys.stderr)
-            return 1
+    try:
+        status, error = wine.boot(bits, env)
+    except wine.WineMissing as missing:
+        status, error = 1, str(missing)
+    if status:
+        print(f"[template] FAILED: {error}", file=sys.stderr)
+        return 1
     shutil.rmtree(template, ignore_errors=True)
     work.rename(template)
-    print(f"[template] Wine prefix made in {time.monotonic() - started:.1f} s")
+    print(f"[template] Wine prefix made with {bits}-bit Wine ({wine.loader(bits)}) in "
+          f"{time.monotonic() - started:.1f} s")
     return 0
 
 
@@ -104,12 +110,17 @@ class Session(XSession):
         self.record = root / "record.txt"
         self.marker = root / "marker.txt"  # the sample's own set-ups write here
         self.menus = []
+        self.bits = wine.pe_bits(self.discmenu)
         copy_prefix(template, self.prefix)
+
+    def wine(self, *args):
+        """The command line that runs `args` under the Wine of discmenu.exe's word size."""
+        return wine.command(self.bits, *args)[0]
 
     def environment(self):
         return make_env(self.display, self.root / "runtime", drop_prefixes=("WINE",), WINEPREFIX=str(self.prefix),
                         DISCMENU_RECORD=windows_path(self.record), DISCMENU_MARKER=windows_path(self.marker),
-                        **WINE_ENV)
+                        **WINE_ENV, **wine.command(self.bits)[1])
 
     def __exit__(self, exc_type, exc, tb):
         if exc_type is not None and self.env and self.xvfb.poll() is None:
@@ -196,7 +207,7 @@ class Menu(MenuProcess):
     """One running discmenu.exe under Wine."""
 
     def __init__(self, session, program, cwd):
-        super().__init__(session, ["wine", program], cwd, CAPTION, WINDOW_TIMEOUT, EXIT_TIMEOUT, interval=0.1)
+        super().__init__(session, session.wine(program), cwd, CAPTION, WINDOW_TIMEOUT, EXIT_TIMEOUT, interval=0.1)
 
     def check_alone(self):
         """The menu runs and shows its window only: no message box, no dialog."""
@@ -226,8 +237,8 @@ def test_startup(s):
     check(s.runs() == [], f"a set-up ran at start-up: {s.runs()}")
 
     # At 120 dpi the layout is converted at that DPI, not drawn at 96.
-    subprocess.run(["wine", "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
-                    "/d", "120", "/f"], env=s.env, capture_output=True, timeout=60, check=True)
+    subprocess.run(s.wine("reg.exe", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD",
+                    "/d", "120", "/f"), env=s.env, capture_output=True, timeout=60, check=True)
     large = s.start_menu(medium / "discmenu.exe", medium)
     size = s.geometry(large.window())[2:]
     check(size == CLIENT_SIZE[120], f"client size at 120 dpi is {size}, expected {CLIENT_SIZE[120]}")
@@ -247,8 +258,8 @@ def test_install(s):
     cards = windows_path(medium / "cards")
     check(runs == [(cards, cards + "\\setup.exe")], f"unexpected set-up run: {runs}")
 
-    # A double click on the third item runs it with its arguments; the menu's own folder is
-    # current again after the first install, so the entry's folder is found from there.
+    # A double click on the third item runs it with its arguments; the medium's folder is current
+    # again after the first install, so the entry's folder is found from there.
     s.activate(menu, window)
     s.list_click(window, 2, repeat=2)
     runs = s.expect_runs(menu, 2)
@@ -384,13 +395,13 @@ TESTS = {
 
 
 def main(argv):
-    if len(argv) == 3 and argv[1] == "template":
-        return make_template(argv[2])
+    if len(argv) == 4 and argv[1] == "template" and argv[3] in ("32", "64"):
+        return make_template(argv[2], int(argv[3]))
     if len(argv) != 6 or argv[1] not in TESTS:
         print(__doc__, file=sys.stderr)
         return 2
     name, discmenu, recorder, sample, template = argv[1:]
-    missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "wine", "wineserver") if not shutil.which(tool)]
+    missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "wineserver") if not shutil.which(tool)]
     if missing:
         print(f"[{name}] FAILED: missing tools: {', '.join(missing)} (scripts/setup installs them)",
               file=sys.stderr)
@@ -401,9 +412,10 @@ def main(argv):
     started = time.monotonic()
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(f"[{name}] terminated"))
     try:
+        wine.command(wine.pe_bits(discmenu))  # fails here, saying why, where this Wine cannot run
         with Session(name, discmenu, recorder, sample, template) as session:
             TESTS[name](session)
-    except TestFailure as failure:
+    except (TestFailure, wine.WineMissing) as failure:
         print(f"[{name}] FAILED: {failure}", file=sys.stderr)
         return 1
     print(f"[{name}] passed in {time.monotonic() - started:.1f} s")
