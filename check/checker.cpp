@@ -15,6 +15,7 @@
 #include <string>
 
 #include "core/menu.h"
+#include "platform/inert/inertplatform.h"
 #include "platform/platform.h"
 #include "platform/posix/commandline.h"
 #include "qt/colours.h"
@@ -62,29 +63,6 @@ ProgramResolution resolveProgram(const QString& word, const QString& currentDir,
 
 }  // namespace cmd
 
-// A platform on which nothing happens: the menu window can be built and presented without
-// starting a viewer or a program, changing a directory or showing a dialog.
-class NullPlatform final : public platform::Platform {
-public:
-    explicit NullPlatform(const QString& folder) : folder_(folder.toStdString()) {}
-
-    std::string applicationPath() override { return folder_; }
-    std::string currentDirectory() override { return folder_; }
-    platform::Failure changeDirectory(const std::string&) override {
-        return "nothing changes while checking";
-    }
-    platform::StartResult shell(const std::string&) override { return {0, "nothing starts while checking"}; }
-    void appActivate(std::int64_t) override {}
-    void winExec(const std::string&, int) override {}
-    platform::OpenDialogResult showOpen(const platform::OpenDialogRequest&) override { return {}; }
-    void showMessage(const std::string&) override {}
-    void reportFatal(const std::string&) override {}
-    void endProgram(int) override {}
-
-private:
-    std::string folder_;
-};
-
 // The interpreter that a script's "#!" line names; empty for anything else.
 QString interpreterOf(const QString& file) {
     QFile f(file);
@@ -115,7 +93,7 @@ double contrastRatio(const QColor& a, const QColor& b) {
 class PresentedMenu {
 public:
     PresentedMenu(const catalogue::Module1& tables, const QString& folder)
-        : platform_(folder), menu_(window_, platform_) {
+        : platform_(folder.toStdString()), menu_(window_, platform_) {
         window_.setAttribute(Qt::WA_DontShowOnScreen);
         menu_.present(tables);
         window_.show();
@@ -125,7 +103,7 @@ public:
     qt::MenuWindow& window() { return window_; }
 
 private:
-    NullPlatform platform_;
+    platform::InertPlatform platform_;
     qt::MenuWindow window_;
     core::Menu menu_;
 };
@@ -407,10 +385,11 @@ int Report::exitStatus() const {
     return count(Severity::Warning) > 0 ? 1 : 0;
 }
 
-Report checkCatalogue(const QString& folder, const Options& options) {
+namespace {
+
+// The findings for what the reader made of a catalogue in `folder`.
+Report checkRead(catalogue::Result result, const QString& folder, const Options& options) {
     Report report;
-    const QString file = QDir(folder).filePath(QString::fromLatin1(catalogue::CatalogueFileName));
-    catalogue::Result result = catalogue::loadCatalogue(file.toStdString());
     if (const auto* error = std::get_if<catalogue::Error>(&result)) {
         report.findings.push_back({Severity::Error, error->line, QString::fromStdString(error->what)});
         return report;
@@ -420,6 +399,17 @@ Report checkCatalogue(const QString& folder, const Options& options) {
     std::stable_sort(report.findings.begin(), report.findings.end(),
                      [](const Finding& a, const Finding& b) { return a.line < b.line; });
     return report;
+}
+
+}  // namespace
+
+Report checkCatalogue(const QString& folder, const Options& options) {
+    const QString file = QDir(folder).filePath(QString::fromLatin1(catalogue::CatalogueFileName));
+    return checkRead(catalogue::loadCatalogue(file.toStdString()), folder, options);
+}
+
+Report checkCatalogueBytes(std::string_view bytes, const QString& folder, const Options& options) {
+    return checkRead(catalogue::readCatalogue(bytes), folder, options);
 }
 
 QStringList formatReport(const Report& report, const QString& fileName) {

@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -40,6 +41,10 @@ struct Report {
 
 // Checks `folder`/contents.inf and everything it refers to in `folder`.
 Report checkCatalogue(const QString& folder, const Options& options);
+
+// Checks `bytes` as if they were `folder`/contents.inf (the file itself is not read): what an
+// editor would write there, before it does.
+Report checkCatalogueBytes(std::string_view bytes, const QString& folder, const Options& options);
 
 // The report as text: one "contents.inf:LINE: error: ..." or "...: warning: ..." line per finding,
 // then the summary "contents.inf: 0 errors, 2 warnings".

@@ -60,15 +60,6 @@ std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
     return i;
 }
 
-bool isValidUtf8(std::string_view s) {
-    for (std::size_t i = asciiRunEnd(s, 0); i < s.size(); i = asciiRunEnd(s, i)) {
-        const std::size_t n = utf8SequenceLength(s, i);
-        if (n == 0) return false;
-        i += n;
-    }
-    return true;
-}
-
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -197,6 +188,15 @@ int digitValue(char c) {
 }
 
 }  // namespace
+
+bool isValidUtf8(std::string_view s) {
+    for (std::size_t i = asciiRunEnd(s, 0); i < s.size(); i = asciiRunEnd(s, i)) {
+        const std::size_t n = utf8SequenceLength(s, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
 
 DecodedText decodeCatalogue(std::string_view bytes) {
     // Windows Notepad saves "Unicode" as UTF-16 little endian behind FF FE.

@@ -72,6 +72,9 @@ DecodedText decodeCatalogue(std::string_view bytes);
 // The text alone of decodeCatalogue.
 std::string decodeCatalogueText(std::string_view bytes);
 
+// True when `s` is well-formed UTF-8 (the test that tells a UTF-8 catalogue from a Windows-1252 one).
+bool isValidUtf8(std::string_view s);
+
 // A number read from a numeric field.
 struct Number {
     std::int64_t value = 0;  // 0 when the field holds no number; saturated when it overflows

@@ -415,11 +415,21 @@ TEST_P(CheckTable, FindingsAndExitStatus) {
     c.setUp(medium);
     medium.writeTo(dir.path());
 
-    const check::Report report = check::checkCatalogue(
-        dir.path(), {QDir(dir.path()).filePath(QStringLiteral("tools")) + ":/nonexistent"});
+    const check::Options options{QDir(dir.path()).filePath(QStringLiteral("tools")) + ":/nonexistent"};
+    const check::Report report = check::checkCatalogue(dir.path(), options);
     expectFindings(report.findings, c.expected);
     EXPECT_EQ(report.exitStatus(), c.exitStatus);
     EXPECT_EQ(report.tables.has_value(), c.exitStatus < 2);
+
+    // The same bytes, checked before they are written (as the editor does), give the same findings.
+    QFile file(QDir(dir.path()).filePath(QStringLiteral("contents.inf")));
+    if (QFileInfo(file).isFile() && file.open(QIODevice::ReadOnly)) {
+        SCOPED_TRACE("checked as bytes");
+        const check::Report fromBytes =
+            check::checkCatalogueBytes(file.readAll().toStdString(), dir.path(), options);
+        expectFindings(fromBytes.findings, c.expected);
+        EXPECT_EQ(fromBytes.exitStatus(), c.exitStatus);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Media, CheckTable, ::testing::ValuesIn(cases()), [](const auto& info) {

@@ -28,7 +28,7 @@ Usage: medium_test.py oldsys SOURCE_DIR WORK_DIR NAME SUITE PACKAGES EXPECTED
   made with debootstrap and cached (scripts/debian-root), on this machine's Xvfb, and checks that
   the launcher takes the EXPECTED path: system-qt, bundled-qt or gtk (the window shows, and the
   launcher says it took that path), or started (the launcher itself runs there, says what it
-  does in its own lines, and ends without a window). Skips (77) only when this is not root or the
+  does in its own words, not the dynamic loader's, and ends without a window). Skips (77) only when this is not root or the
   archive cannot be reached.
 
 Standard library only, plus Xvfb, xdotool, xprop, xorriso, ldd, readelf and unshare. Every X

@@ -1,0 +1,730 @@
+#include "catalogue/document.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+#include <utility>
+
+#include "platform/fieldinput.h"
+
+namespace catalogue {
+namespace {
+
+using Piece = Document::Piece;
+
+constexpr int HeaderFields = 20;
+constexpr int EntryFields = 6;  // name, size, command, folder, description, separator
+constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
+
+bool isBlank(unsigned c) { return c == ' ' || c == '\t'; }
+bool isLineEnd(unsigned c) { return c == '\r' || c == '\n'; }
+
+// A catalogue's bytes seen as a sequence of code units: bytes for UTF-8 and Windows-1252, 16-bit
+// units for UTF-16. The field syntax needs only the ASCII characters, which are single units in all
+// of these (every byte of a UTF-8 sequence or a Windows-1252 letter is 0x80 or above, and so is
+// every unit of a UTF-16 character beyond ASCII), so fields are found without decoding the text.
+struct Units {
+    std::string_view bytes;
+    std::size_t start = 0;  // after the byte-order mark
+    std::size_t width = 1;
+    bool bigEndian = false;
+
+    // Where the last whole unit ends (an odd byte at the end of UTF-16 is not a unit).
+    std::size_t end() const { return bytes.size() - (bytes.size() - start) % width; }
+    unsigned at(std::size_t pos) const {
+        const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+        if (width == 1) return byte(pos);
+        return bigEndian ? byte(pos) << 8 | byte(pos + 1) : byte(pos + 1) << 8 | byte(pos);
+    }
+};
+
+Encoding detectEncoding(std::string_view bytes) {
+    if (bytes.starts_with("\xFF\xFE")) return Encoding::Utf16Le;
+    if (bytes.starts_with("\xFE\xFF")) return Encoding::Utf16Be;
+    if (bytes.starts_with(Utf8Bom)) return Encoding::Utf8Bom;
+    return platform::isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252;
+}
+
+Units unitsOf(std::string_view bytes, Encoding encoding) {
+    switch (encoding) {
+        case Encoding::Utf16Le:
+            return {bytes, 2, 2, false};
+        case Encoding::Utf16Be:
+            return {bytes, 2, 2, true};
+        case Encoding::Utf8Bom:
+            return {bytes, Utf8Bom.size(), 1, false};
+        case Encoding::Utf8:
+        case Encoding::Windows1252:
+            break;
+    }
+    return {bytes, 0, 1, false};
+}
+
+// Finds the fields as the reader's field input does (platform::FieldInput::next), but reports
+// where each one stands instead of its text.
+class Scanner {
+public:
+    explicit Scanner(const Units& units) : u_(units), end_(units.end()), pos_(units.start) {}
+
+    std::optional<Piece> next() {
+        Piece piece;
+        piece.begin = pos_;
+        const bool promised = afterComma_;
+        afterComma_ = false;
+        while (pos_ < end_ && isBlank(u_.at(pos_))) pos_ += u_.width;
+        piece.value = pos_;
+        if (pos_ >= end_) {
+            if (!promised) return std::nullopt;
+            piece.valueEnd = piece.end = pos_;
+            return piece;
+        }
+        if (u_.at(pos_) == '"') {
+            pos_ += u_.width;
+            while (pos_ < end_ && u_.at(pos_) != '"') pos_ += u_.width;
+            if (pos_ < end_) pos_ += u_.width;
+        }
+        while (pos_ < end_ && u_.at(pos_) != ',' && !isLineEnd(u_.at(pos_))) pos_ += u_.width;
+        piece.valueEnd = pos_;
+        if (pos_ < end_) {
+            if (u_.at(pos_) == ',') {
+                afterComma_ = true;
+            } else if (u_.at(pos_) == '\r' && pos_ + u_.width < end_ && u_.at(pos_ + u_.width) == '\n') {
+                pos_ += u_.width;
+            }
+            pos_ += u_.width;
+        }
+        piece.end = pos_;
+        return piece;
+    }
+
+private:
+    Units u_;
+    std::size_t end_;
+    std::size_t pos_;
+    bool afterComma_ = false;
+};
+
+// The line end used most in the file (CR LF when there is none, or on a tie), in UTF-8.
+std::string commonLineEnd(const Units& u) {
+    std::size_t crlf = 0, lf = 0, cr = 0;
+    const std::size_t end = u.end();
+    for (std::size_t pos = u.start; pos < end; pos += u.width) {
+        const unsigned c = u.at(pos);
+        if (c == '\n') {
+            ++lf;
+        } else if (c == '\r') {
+            if (pos + u.width < end && u.at(pos + u.width) == '\n') {
+                ++crlf;
+                pos += u.width;
+            } else {
+                ++cr;
+            }
+        }
+    }
+    if (crlf >= lf && crlf >= cr) return "\r\n";
+    return lf >= cr ? "\n" : "\r";
+}
+
+// Windows-1252 for 0x80 to 0x9F, as the reader decodes it (the five undefined codes stand for the
+// C1 control of the same number); 0xA0 to 0xFF are Latin-1.
+constexpr char16_t Cp1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The code points of valid UTF-8 text.
+template <typename Visit>
+void forEachCodePoint(std::string_view utf8, Visit visit) {
+    for (std::size_t i = 0; i < utf8.size();) {
+        const auto lead = static_cast<unsigned char>(utf8[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (std::size_t k = 1; k < length && i + k < utf8.size(); ++k) c = c << 6 | (utf8[i + k] & 0x3F);
+        i += length;
+        visit(c);
+    }
+}
+
+std::optional<char> toWindows1252(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+    for (unsigned i = 0; i < 32; ++i) {
+        if (Cp1252High[i] == c) return static_cast<char>(0x80 + i);
+    }
+    return std::nullopt;
+}
+
+// Valid UTF-8 with every ill-formed byte replaced by U+FFFD.
+std::string repairedUtf8(std::string_view s) {
+    if (platform::isValidUtf8(s)) return std::string(s);
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        std::size_t n = 1;
+        while (n <= 4 && i + n <= s.size() && !platform::isValidUtf8(s.substr(i, n))) ++n;
+        if (n <= 4 && i + n <= s.size()) {
+            out.append(s.substr(i, n));
+            i += n - 1;
+        } else {
+            appendUtf8(out, 0xFFFD);
+        }
+    }
+    return out;
+}
+
+// Why a text cannot be written so that it reads back as it is, if it cannot.
+enum class TextProblem { None, NotUtf8, LeadingQuote, QuoteNeedsQuoting };
+
+struct WrittenText {
+    std::string text;  // as written, in UTF-8
+    TextProblem problem = TextProblem::None;
+    std::string_view reason;  // with QuoteNeedsQuoting: why it needs quotes
+};
+
+// A text field as written. Quotes are needed for a comma or a line break (which would end the
+// field), blanks at either end (which the reader drops) and a leading double quote (which would
+// start a quoted field); a quoted text runs to the next double quote, so it cannot hold one.
+WrittenText writtenText(std::string_view text) {
+    WrittenText out;
+    std::string repaired;
+    if (!platform::isValidUtf8(text)) {
+        out.problem = TextProblem::NotUtf8;
+        repaired = repairedUtf8(text);
+        text = repaired;
+    }
+    std::string_view reason;
+    if (text.find(',') != std::string_view::npos) {
+        reason = "a comma";
+    } else if (text.find_first_of("\r\n") != std::string_view::npos) {
+        reason = "a line break";
+    } else if (!text.empty() && isBlank(static_cast<unsigned char>(text.front()))) {
+        reason = "blanks at its start";
+    } else if (!text.empty() && isBlank(static_cast<unsigned char>(text.back()))) {
+        reason = "blanks at its end";
+    }
+    const bool leadingQuote = text.starts_with('"');
+    if (reason.empty() && !leadingQuote) {
+        out.text = text;
+        return out;
+    }
+    if (text.find('"') != std::string_view::npos && out.problem == TextProblem::None) {
+        out.problem = leadingQuote ? TextProblem::LeadingQuote : TextProblem::QuoteNeedsQuoting;
+        out.reason = reason;
+    }
+    out.text = '"';
+    for (const char c : text) {
+        if (c != '"') out.text += c;
+    }
+    out.text += '"';
+    return out;
+}
+
+// Colours are 32-bit patterns; a system colour (top bit set) is written as 2147483648 plus its index.
+std::string colourText(std::int32_t colour) { return std::to_string(static_cast<std::uint32_t>(colour)); }
+
+// For each entry of `now`, the entry of `old` whose lines it takes, or -1 for new lines.
+// Equal entries are paired in order along a longest common subsequence; an entry that moved keeps
+// its lines too; what remains between two paired entries is paired in order (an edited entry
+// keeps its lines but for the fields edited).
+std::vector<int> matchEntries(const std::vector<Entry>& old, const std::vector<Entry>& now) {
+    const int n = static_cast<int>(old.size()), m = static_cast<int>(now.size());
+    // Entries are compared many times over: by a hash first.
+    const auto hashes = [](const std::vector<Entry>& entries) {
+        std::vector<std::size_t> out;
+        out.reserve(entries.size());
+        const std::hash<std::string_view> h;
+        for (const Entry& e : entries) {
+            std::size_t v = h(e.name) ^ static_cast<std::size_t>(e.size);
+            for (const std::string* text : {&e.command, &e.folder, &e.description}) v = v * 31 + h(*text);
+            out.push_back(v);
+        }
+        return out;
+    };
+    const std::vector<std::size_t> oldHash = hashes(old), nowHash = hashes(now);
+    const auto same = [&](int i, int j) { return oldHash[i] == nowHash[j] && old[i] == now[j]; };
+    std::vector<int> match(m, -1);
+    std::vector<bool> oldUsed(n, false);
+    std::vector<std::pair<int, int>> anchors{{-1, -1}};  // paired (old, new) in order
+
+    int prefix = 0;
+    while (prefix < n && prefix < m && same(prefix, prefix)) ++prefix;
+    int suffix = 0;
+    while (suffix < n - prefix && suffix < m - prefix && same(n - 1 - suffix, m - 1 - suffix)) ++suffix;
+    for (int i = 0; i < prefix; ++i) anchors.emplace_back(i, i);
+
+    // Longest common subsequence of the middle parts (at most 201 entries each in a catalogue that
+    // can be written; larger ones are left to the pairing in order).
+    const int a = n - prefix - suffix, b = m - prefix - suffix;
+    if (a > 0 && b > 0 && static_cast<std::int64_t>(a) * b <= 1000000) {
+        std::vector<std::uint16_t> length((a + 1) * (b + 1), 0);
+        const auto at = [&](int i, int j) -> std::uint16_t& { return length[i * (b + 1) + j]; };
+        for (int i = a - 1; i >= 0; --i) {
+            for (int j = b - 1; j >= 0; --j) {
+                at(i, j) = same(prefix + i, prefix + j) ? at(i + 1, j + 1) + 1
+                                                        : std::max(at(i + 1, j), at(i, j + 1));
+            }
+        }
+        for (int i = 0, j = 0; i < a && j < b;) {
+            if (same(prefix + i, prefix + j)) {
+                anchors.emplace_back(prefix + i, prefix + j);
+                ++i;
+                ++j;
+            } else if (at(i + 1, j) >= at(i, j + 1)) {
+                ++i;
+            } else {
+                ++j;
+            }
+        }
+    }
+    for (int k = suffix; k > 0; --k) anchors.emplace_back(n - k, m - k);
+    anchors.emplace_back(n, m);
+    for (const auto& [i, j] : anchors) {
+        if (i >= 0 && i < n) {
+            match[j] = i;
+            oldUsed[i] = true;
+        }
+    }
+
+    // Moved: an entry equal to one whose lines are still free.
+    for (int j = 0; j < m; ++j) {
+        if (match[j] >= 0) continue;
+        for (int i = 0; i < n; ++i) {
+            if (!oldUsed[i] && same(i, j)) {
+                match[j] = i;
+                oldUsed[i] = true;
+                break;
+            }
+        }
+    }
+    // Edited: the free ones between two anchors, in order.
+    for (std::size_t k = 0; k + 1 < anchors.size(); ++k) {
+        int i = anchors[k].first + 1;
+        for (int j = anchors[k].second + 1; j < anchors[k + 1].second; ++j) {
+            if (match[j] >= 0) continue;
+            while (i < anchors[k + 1].first && oldUsed[i]) ++i;
+            if (i >= anchors[k + 1].first) break;
+            match[j] = i;
+            oldUsed[i] = true;
+        }
+    }
+    return match;
+}
+
+// Assembles the bytes written: stretches of the file read, copied as they are, and new text,
+// encoded as the file is.
+class Writer {
+public:
+    // `converting`: the source is Windows-1252 and `target` UTF-8 with a byte-order mark.
+    Writer(const Units& source, Encoding target, bool converting)
+        : src_(source), target_(target), converting_(converting) {
+        if (converting) out_ += Utf8Bom;
+    }
+
+    // Bytes [begin, end) of the file read.
+    void copy(std::size_t begin, std::size_t end) {
+        if (begin >= end) return;
+        separateLineEnds(src_.at(begin));
+        if (converting_) {
+            for (std::size_t i = begin; i < end; ++i) {
+                const auto b = static_cast<unsigned char>(src_.bytes[i]);
+                appendUtf8(out_, b < 0x80 || b > 0x9F ? char32_t(b) : char32_t(Cp1252High[b - 0x80]));
+            }
+        } else {
+            out_.append(src_.bytes.substr(begin, end - begin));
+        }
+        lastIsCr_ = src_.at(end - src_.width) == '\r';
+    }
+
+    // New text, given in valid UTF-8.
+    void add(std::string_view text) {
+        if (text.empty()) return;
+        separateLineEnds(static_cast<unsigned char>(text.front()));
+        encode(text);
+        lastIsCr_ = text.back() == '\r';
+    }
+
+    // The next field starts here.
+    void mark() { marks_.push_back(out_.size()); }
+
+    // False when a character added has no byte in Windows-1252.
+    bool complete() const { return complete_; }
+    std::string& bytes() { return out_; }
+    const std::vector<std::size_t>& marks() const { return marks_; }
+
+private:
+    // A line end that begins with LF right after a CR alone would join it into one CR LF and lose
+    // a line, so the empty field it ends is written as "" instead.
+    void separateLineEnds(unsigned first) {
+        if (lastIsCr_ && first == '\n') {
+            encode("\"\"");
+            lastIsCr_ = false;
+        }
+    }
+
+    void encode(std::string_view text) {
+        switch (target_) {
+            case Encoding::Utf8:
+            case Encoding::Utf8Bom:
+                out_.append(text);
+                break;
+            case Encoding::Windows1252:
+                forEachCodePoint(text, [&](char32_t c) {
+                    if (const auto byte = toWindows1252(c)) {
+                        out_ += *byte;
+                    } else {
+                        complete_ = false;
+                    }
+                });
+                break;
+            case Encoding::Utf16Le:
+            case Encoding::Utf16Be:
+                forEachCodePoint(text, [&](char32_t c) {
+                    if (c >= 0x10000) {
+                        unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+                        unit(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+                    } else {
+                        unit(static_cast<char16_t>(c));
+                    }
+                });
+                break;
+        }
+    }
+
+    void unit(char16_t u) {
+        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out_ += target_ == Encoding::Utf16Be ? high : low;
+        out_ += target_ == Encoding::Utf16Be ? low : high;
+    }
+
+    const Units& src_;
+    Encoding target_;
+    bool converting_;
+    std::string out_;
+    std::vector<std::size_t> marks_;
+    bool lastIsCr_ = false;
+    bool complete_ = true;
+};
+
+// The 1-based line at each of `offsets` (ascending) in `u`, counting CR LF, LF and CR alone.
+std::vector<int> linesAt(const Units& u, const std::vector<std::size_t>& offsets) {
+    std::vector<int> lines;
+    lines.reserve(offsets.size());
+    int line = 1;
+    std::size_t pos = u.start;
+    const std::size_t end = u.end();
+    for (const std::size_t offset : offsets) {
+        for (; pos < offset && pos < end; pos += u.width) {
+            const unsigned c = u.at(pos);
+            if (c == '\n' || (c == '\r' && !(pos + u.width < end && u.at(pos + u.width) == '\n'))) ++line;
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+}  // namespace
+
+std::variant<Document, Error> Document::read(std::string_view bytes, std::string_view fileName) {
+    Result result = readCatalogue(bytes, fileName);
+    if (auto* error = std::get_if<Error>(&result)) return std::move(*error);
+    Module1& m = std::get<Module1>(result);
+
+    Document d;
+    d.original_ = bytes;
+    d.encoding_ = detectEncoding(bytes);
+    const Units units = unitsOf(d.original_, d.encoding_);
+    Scanner scanner(units);
+    const auto cannotFollow = [&] {
+        return Error{Error::Kind::CannotRead, std::string(fileName), 0,
+                     "the catalogue was read, but where its fields stand could not be followed for writing"};
+    };
+    for (Piece& piece : d.header_) {
+        const auto next = scanner.next();
+        if (!next) return cannotFollow();
+        piece = *next;
+    }
+    d.entryPieces_.resize(m.ProgramCount);
+    for (auto& entry : d.entryPieces_) {
+        for (Piece& piece : entry) {
+            const auto next = scanner.next();
+            if (!next) return cannotFollow();
+            piece = *next;
+        }
+    }
+    d.lineEnd_ = commonLineEnd(units);
+
+    Fields& f = d.read_;
+    f.title = std::move(m.Title);
+    f.subtitle = std::move(m.Subtitle);
+    f.publisher = std::move(m.Publisher);
+    f.date = std::move(m.Date);
+    f.documentFlags = m.DocumentFlags;
+    f.colours = m.ColourTable;
+    f.entries.reserve(m.ProgramCount);
+    for (int n = 1; n <= m.ProgramCount; ++n) {
+        f.entries.push_back({std::move(m.ProgramName[n]), m.ProgramSize[n], std::move(m.ProgramCommand[n]),
+                             std::move(m.ProgramFolder[n]), std::move(m.ProgramDescription[n])});
+    }
+    d.fields_ = d.read_;
+    d.layOut();
+    return d;
+}
+
+Document Document::blank() {
+    const char* const lines[] = {
+        "discmenu catalogue (contents.inf) for the start-up menu of a medium",
+        "One field per line in the order that the catalogue format in discmenu's README gives",
+        "New Software Collection",
+        "First Edition",
+        "Publisher",
+        "",
+        "0",  // readme button, licence button, readme at start-up, licence at start-up
+        "0",
+        "0",
+        "0",
+        "12632256",  // window background: light grey
+        "8388608",   // labels: white on navy
+        "16777215",
+        "16777215",  // program list: black on white
+        "0",
+        "12632256",  // size box: black on light grey
+        "0",
+        "16777215",  // description box: black on white
+        "0",
+        ">>",
+        "New Program",
+        "0",
+        "setup.exe",
+        "program",
+        "",
+        "<<",
+    };
+    std::string text(Utf8Bom);
+    for (const char* line : lines) text.append(line).append("\r\n");
+    return std::get<Document>(read(text));
+}
+
+void Document::setFields(Fields fields) {
+    fields_ = std::move(fields);
+    layOut();
+}
+
+int Document::lineOfHeaderField(int field) const {
+    return field >= 1 && field <= HeaderFields ? lines_[field - 1] : 0;
+}
+
+int Document::lineOfEntryField(int entry, int field) const {
+    const std::size_t index = HeaderFields + static_cast<std::size_t>(entry - 1) * EntryFields + field;
+    return entry >= 1 && field >= 0 && field < EntryFields && index < lines_.size() ? lines_[index] : 0;
+}
+
+std::vector<std::string> Document::problems() const {
+    std::vector<std::string> out;
+    const auto check = [&](const std::string& text, const std::string& name) {
+        const WrittenText written = writtenText(text);
+        switch (written.problem) {
+            case TextProblem::None:
+                break;
+            case TextProblem::NotUtf8:
+                out.push_back(name + " is not valid UTF-8 text");
+                break;
+            case TextProblem::LeadingQuote:
+                out.push_back(name +
+                              " begins with a double quote, which the catalogue reads as the start of a "
+                              "quoted text; it cannot be written");
+                break;
+            case TextProblem::QuoteNeedsQuoting:
+                out.push_back(
+                    name + " holds " + std::string(written.reason) +
+                    ", so it must be written between double quotes, and a double quote, which would "
+                    "end it there; it cannot hold both");
+                break;
+        }
+    };
+    check(fields_.title, "the title");
+    check(fields_.subtitle, "the subtitle");
+    check(fields_.publisher, "the publisher");
+    check(fields_.date, "the date");
+    if (fields_.documentFlags[0] != 0) out.push_back("document flag slot 0 is not used; it must be 0");
+    const std::size_t count = fields_.entries.size();
+    if (count == 0) out.push_back("the catalogue holds no entries; it needs at least one");
+    if (count > MaxEntries) {
+        out.push_back("the catalogue holds " + std::to_string(count) + " entries; at most " +
+                      std::to_string(MaxEntries) + " fit");
+    }
+    for (std::size_t n = 0; n < count; ++n) {
+        const Entry& e = fields_.entries[n];
+        const std::string of = " of entry " + std::to_string(n + 1);
+        check(e.name, "the name" + of);
+        check(e.command, "the command line" + of);
+        check(e.folder, "the folder" + of);
+        check(e.description, "the description" + of);
+    }
+    return out;
+}
+
+void Document::layOut() {
+    const Units source = unitsOf(original_, encoding_);
+    // The header fields that can be edited, by their number in the file (1-based), as written now
+    // and as read.
+    const auto headerValue = [](const Fields& f, int field) -> std::string {
+        switch (field) {
+            case 3:
+                return writtenText(f.title).text;
+            case 4:
+                return writtenText(f.subtitle).text;
+            case 5:
+                return writtenText(f.publisher).text;
+            case 6:
+                return writtenText(f.date).text;
+            case 7:
+                return std::to_string(f.documentFlags[1]);
+            case 8:
+                return std::to_string(f.documentFlags[3]);
+            case 9:
+                return std::to_string(f.documentFlags[2]);
+            case 10:
+                return std::to_string(f.documentFlags[4]);
+            default:
+                return field >= 11 && field <= 19 ? colourText(f.colours[field - 11]) : std::string();
+        }
+    };
+    const auto entryValue = [](const Entry& e, int field) -> std::string {
+        switch (field) {
+            case 0:
+                return writtenText(e.name).text;
+            case 1:
+                return std::to_string(e.size);
+            case 2:
+                return writtenText(e.command).text;
+            case 3:
+                return writtenText(e.folder).text;
+            default:
+                return writtenText(e.description).text;
+        }
+    };
+    const auto headerChanged = [&](int field) {
+        switch (field) {
+            case 3:
+                return fields_.title != read_.title;
+            case 4:
+                return fields_.subtitle != read_.subtitle;
+            case 5:
+                return fields_.publisher != read_.publisher;
+            case 6:
+                return fields_.date != read_.date;
+            case 7:
+            case 8:
+            case 9:
+            case 10: {
+                constexpr int slot[] = {1, 3, 2, 4};
+                return fields_.documentFlags[slot[field - 7]] != read_.documentFlags[slot[field - 7]];
+            }
+            default:
+                return field >= 11 && field <= 19 && fields_.colours[field - 11] != read_.colours[field - 11];
+        }
+    };
+
+    const std::vector<int> match = matchEntries(read_.entries, fields_.entries);
+    const std::size_t k = entryPieces_.size(), m = fields_.entries.size();
+
+    const auto assemble = [&](Writer& w) {
+        // A piece of the file as read, with the field's text replaced when it is given.
+        const auto piece = [&](const Piece& p, const std::string* value) {
+            w.copy(p.begin, p.value);
+            w.mark();
+            if (value) {
+                w.add(*value);
+            } else {
+                w.copy(p.value, p.valueEnd);
+            }
+            w.copy(p.valueEnd, p.end);
+        };
+        w.copy(0, header_[0].begin);
+        for (int field = 1; field <= HeaderFields; ++field) {
+            if (headerChanged(field)) {
+                const std::string value = headerValue(fields_, field);
+                piece(header_[field - 1], &value);
+            } else {
+                piece(header_[field - 1], nullptr);
+            }
+        }
+        if (m == 0) return;
+        for (std::size_t j = 0; j < m; ++j) {
+            const Entry& now = fields_.entries[j];
+            if (match[j] >= 0) {
+                const Entry& was = read_.entries[match[j]];
+                const auto& pieces = entryPieces_[match[j]];
+                const bool changed[] = {now.name != was.name, now.size != was.size,
+                                        now.command != was.command, now.folder != was.folder,
+                                        now.description != was.description};
+                for (int field = 0; field < 5; ++field) {
+                    if (changed[field]) {
+                        const std::string value = entryValue(now, field);
+                        piece(pieces[field], &value);
+                    } else {
+                        piece(pieces[field], nullptr);
+                    }
+                }
+            } else {
+                for (int field = 0; field < 5; ++field) {
+                    w.mark();
+                    w.add(entryValue(now, field));
+                    w.add(lineEnd_);
+                }
+            }
+            // Separators stay where they are; the end marker and what follows it stay last.
+            if (j + 1 == m) {
+                piece(entryPieces_[k - 1][5], nullptr);
+            } else if (j + 1 < k) {
+                piece(entryPieces_[j][5], nullptr);
+            } else if (k >= 2) {
+                piece(entryPieces_[0][5], nullptr);
+            } else {
+                w.mark();
+                w.add(">>");
+                w.add(lineEnd_);
+            }
+        }
+        w.copy(entryPieces_[k - 1][5].end, original_.size());
+    };
+
+    const auto finish = [&](Writer& writer, Encoding encoding) {
+        writtenEncoding_ = encoding;
+        written_ = std::move(writer.bytes());
+        lines_ = linesAt(unitsOf(written_, encoding), writer.marks());
+    };
+    Writer writer(source, encoding_, false);
+    assemble(writer);
+    // A Windows-1252 file that cannot hold a character, or whose bytes would now read as UTF-8 with
+    // other characters than it holds, becomes UTF-8 with a byte-order mark.
+    if (encoding_ == Encoding::Windows1252 &&
+        (!writer.complete() || (platform::isValidUtf8(writer.bytes()) &&
+                                std::any_of(writer.bytes().begin(), writer.bytes().end(),
+                                            [](char c) { return static_cast<unsigned char>(c) >= 0x80; })))) {
+        Writer converted(source, Encoding::Utf8Bom, true);
+        assemble(converted);
+        finish(converted, Encoding::Utf8Bom);
+    } else {
+        finish(writer, encoding_);
+    }
+}
+
+}  // namespace catalogue

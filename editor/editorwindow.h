@@ -1,0 +1,141 @@
+#pragma once
+// The publisher's catalogue editor: every field of a medium's "contents.inf" by name, the entries
+// as a table, the checker's findings beside the fields they concern, and the real menu beside it
+// all, redrawn as the publisher types. Every edit can be undone; saving replaces the file
+// atomically and asks first when the catalogue has errors or the file changed on disk since it
+// was read.
+#include <QMainWindow>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUndoStack>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "catalogue/document.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QTableWidget;
+class QTabWidget;
+
+namespace check {
+struct Report;
+}
+
+namespace editor {
+
+class ColourButton;
+class LiveMenu;
+
+// A question or a notice for the publisher; the answer is one of `buttons`.
+struct Question {
+    QMessageBox::Icon icon = QMessageBox::Question;
+    QString text;
+    QString detail;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+using Asker = std::function<QMessageBox::StandardButton(const Question&)>;
+
+// The columns of the entries table.
+enum Column {
+    NameColumn,
+    SizeColumn,
+    CommandColumn,
+    FolderColumn,
+    DescriptionColumn,
+    FindingsColumn,
+    ColumnCount
+};
+
+class EditorWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // Opens `folder`/contents.inf; starts a new catalogue when there is none (or it cannot be
+    // read, which the publisher is told, and asked about before it is replaced).
+    // `makeMediumScript` is the make-medium script the editor runs.
+    explicit EditorWindow(const QString& folder, const QString& makeMediumScript, QWidget* parent = nullptr);
+    ~EditorWindow() override;
+
+    // Who answers the editor's questions; by default a message box.
+    void setAsker(Asker asker) { asker_ = std::move(asker); }
+
+    // Saves the catalogue; false when it was not saved (refused, cancelled or failed, which the
+    // publisher was told).
+    bool save();
+
+    const catalogue::Fields& fields() const { return fields_; }
+    QString catalogueFile() const { return path_; }
+    QUndoStack* undoStack() { return &undo_; }
+    LiveMenu* liveMenu() const { return live_; }
+
+    // Applies `fields` as the current state: the widgets show them, the menu and the findings follow.
+    // Used by the undo stack.
+    void apply(const catalogue::Fields& fields, int row);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void buildMenus();
+    QWidget* buildGeneralPage();
+    QWidget* buildColoursPage();
+    QWidget* buildEntriesPage();
+
+    // Records an edit (undoable): `change` applied to the current fields. Consecutive edits with
+    // the same `mergeKey` (>= 0), such as typing into one field, are undone together.
+    void edit(const QString& what, int mergeKey, const std::function<void(catalogue::Fields&)>& change,
+              int row = -1);
+    void entryCellChanged(int row, int column);
+    void addEntry();
+    void removeEntry();
+    void duplicateEntry();
+    void moveEntry(int by);
+    void pickFolder();
+    void pickCommand();
+    void makeMedium();
+    void openFolder();
+
+    int currentRow() const;
+    void showFields();
+    void updateEntryButtons();
+    void updateDocumentBoxes();
+    void scheduleRefresh() { refreshTimer_.start(); }
+    void refresh();
+    void showFindings(const check::Report* report, const std::vector<std::string>& problems);
+    QMessageBox::StandardButton ask(const Question& question);
+    bool maybeSave();
+
+    QString folder_, path_, makeMediumScript_;
+    catalogue::Document document_;
+    catalogue::Fields fields_;
+    std::optional<std::string> onDisk_;  // the file's bytes when read or last saved; none: no file
+    bool unreadable_ = false;            // the file on disk could not be read as a catalogue
+    QUndoStack undo_;
+    QTimer refreshTimer_;
+    bool updating_ = false;  // the widgets are being set from the fields
+    Asker asker_;
+    QObject* undoKeys_ = nullptr;  // sends undo keys in text boxes to the undo stack
+
+    QTabWidget* tabs_ = nullptr;
+    std::array<QLineEdit*, 4> texts_{};       // title, subtitle, publisher, date
+    std::array<QCheckBox*, 5> flags_{};       // by document flag slot 1 to 4
+    std::array<QLabel*, 3> documentNotes_{};  // 1 readme, 2 licence
+    std::array<ColourButton*, 9> colours_{};  // by colour slot
+    std::array<QLabel*, 21> headerNotes_{};   // findings by header field 1 to 20
+    QTableWidget* entries_ = nullptr;
+    QPushButton *addButton_ = nullptr, *removeButton_ = nullptr, *duplicateButton_ = nullptr,
+                *upButton_ = nullptr, *downButton_ = nullptr;
+    QLabel* limitNote_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QListWidget* findings_ = nullptr;
+    LiveMenu* live_ = nullptr;
+};
+
+}  // namespace editor
