@@ -11,17 +11,21 @@ Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
             root and from discmenu/: the entries' folders and the readme are found in the root
   environment  a set-up started through autorun.sh sees the user's environment, not what autorun.sh
             and the launcher set for the menu, whether or not the user had set QT_QPA_PLATFORM
-  hidden    the menu starts from a copy of the medium where the system's Qt cannot be seen (a
-            private mount namespace; needs root), runs on the bundled Qt and installs an entry in
-            the user's environment; with two libraries of the desktop hidden as well, the launcher
-            names both and their packages in one message, in a dialog too, and exits with 1
-  iso       the image holds the medium's files with their names, its volume label is the cut
-            title, and the menu runs from the extracted tree: on the system's Qt, and on the
-            bundled one when told to, also where the environment names the system's Qt
+  hidden    the launcher's paths where the desktop lacks more and more (a private mount namespace;
+            needs root): without Qt's X11 plugin, and without Qt, the menu runs on GTK (by itself;
+            with no Qt library in the process) and a set-up gets the user's environment; told,
+            on the bundled Qt; told to take the missing Qt, one message and status 1; without GTK
+            too, on the bundled Qt, and a medium without the bundled Qt names GTK's package in one
+            message (dialog too) and exits with 1; with two desktop libraries hidden as well, the
+            bundle check names both and their packages
+  iso       the image holds the medium's files with their names, in the order a start reads them,
+            its volume label is the cut title, and the menu runs from the extracted tree: on the
+            system's Qt by itself, and on each path when told to (DISCMENU_TOOLKIT, DISCMENU_QT),
+            also where the environment names the system's Qt
   reproducible  a second image of the same SRC is byte-identical and FILE.sha256 holds its
             checksum; SOURCE_DATE_EPOCH dates the image
-  nobundle  --no-bundled-qt: the medium holds the launcher and the menu alone, 2 MiB at most with
-            discmenu.exe, and make-medium says which desktops it serves
+  nobundle  --no-bundled-qt: the medium holds the launcher and the two menus alone, 2 MiB at most
+            with discmenu.exe, and make-medium says which desktops it serves
 
 Usage: medium_test.py oldsys SOURCE_DIR WORK_DIR NAME SUITE PACKAGES EXPECTED
   runs the medium of the make step in a Debian root NAME of SUITE with PACKAGES (comma-separated),
