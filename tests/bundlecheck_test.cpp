@@ -108,6 +108,55 @@ TEST(BundleCheck, OneMessageNamesEveryLibraryAndThePackagesOnEachSystem) {
     EXPECT_EQ(small[40], 'x');
 }
 
+// Where no path serves: GTK's missing libraries (or, when GTK is there but unfit, its package)
+// with the packages to install, then why Qt and the bundled Qt do not serve; cut to its buffer.
+TEST(BundleCheck, WithNothingToRunOnTheMessageNamesGtksPackages) {
+    struct Case {
+        std::vector<std::string> missing;
+        const char* gtkReason;
+        std::vector<std::string> holds, lacks;
+    };
+    const Case cases[] = {
+        {{"libgtk-3.so.0", "libgdk-3.so.0"},
+         "the system lacks libgtk-3.so.0",
+         {"lacks libraries that the menu needs: libgtk-3.so.0 and libgdk-3.so.0.\n",
+          "  Debian, Ubuntu:  sudo apt install libgtk-3-0\n", "  Fedora:          sudo dnf install gtk3\n",
+          "  Arch Linux:      sudo pacman -S gtk3\n",
+          "Qt: the system lacks libQt6Widgets.so.6; no Qt of its own.\n"},
+         {"For "}},
+        {{"libpango-1.0.so.0", "libcairo.so.2"},
+         "",
+         {"sudo apt install libpango-1.0-0 libcairo2\n", "sudo zypper install libpango-1_0-0 libcairo2\n"},
+         {"libgtk-3-0"}},
+        {{},
+         "the system's GTK is 3.22.30; the menu needs GTK 3.24 or newer",
+         {"the menu cannot start: the system's GTK is 3.22.30; the menu needs GTK 3.24 or newer.\nInstall "
+          "GTK 3",
+          "sudo apt install libgtk-3-0\n", "sudo dnf install gtk3\n",
+          "Qt: the system lacks libQt6Widgets.so.6"},
+         {"lacks a library"}},
+    };
+    for (const Case& c : cases) {
+        static MissingLibraries missing;
+        missing = missingOf(c.missing);
+        char text[8192];
+        launcher::describeNoToolkit(missing, c.gtkReason, "the system lacks libQt6Widgets.so.6",
+                                    "no Qt of its own", text, sizeof text);
+        const std::string said = text;
+        EXPECT_EQ(said.rfind("the menu cannot start: ", 0), 0u) << said;
+        EXPECT_EQ(said.find("the menu cannot start", 1), std::string::npos) << said;
+        for (const std::string& part : c.holds)
+            EXPECT_NE(said.find(part), std::string::npos) << part << "\n" << said;
+        for (const std::string& part : c.lacks)
+            EXPECT_EQ(said.find(part), std::string::npos) << part << "\n" << said;
+        char small[48];
+        std::fill(std::begin(small), std::end(small), 'x');
+        launcher::describeNoToolkit(missing, c.gtkReason, "q", "b", small, 40);
+        EXPECT_EQ(std::string(small).size(), 39u);
+        EXPECT_EQ(small[40], 'x');
+    }
+}
+
 // A bundle made of this build's menu library with one of its libraries renamed to one no system
 // has, and a lib/ that holds Qt's core library: the renamed one is missing, the bundled one is
 // not looked for on the system, and the absent plugin is named as a file that cannot be read.
