@@ -5,7 +5,8 @@ whose X server is gone, or in a Wayland session whose Qt has no Wayland plug-in.
 Usage: nodisplay_test.py DISCMENU SAMPLE_MEDIUM
 
 Each case runs the real program in a fresh copy of the sample medium (from the build, or laid out
-on the medium and started by its autorun.sh, which chooses X11), in an environment without any
+on the medium and started by its autorun.sh, which changes nothing, or with the X11 platform a
+medium's launcher chooses for Qt), in an environment without any
 display setting but those the case gives, and expects one line on standard error saying that the
 menu needs a graphical desktop session, and exit status 1 (an abort, with its core dump, would
 show as a signal). Two cases check that a usable display is not refused: a working X server
@@ -146,10 +147,12 @@ def main(argv):
          'as the Qt this menu runs on has no Wayland platform plug-in, and DISPLAY is not set',
          {"WAYLAND_DISPLAY": "wayland-listening"}),
         ("X11 chosen, no display", "build", X11 + "DISPLAY is not set", {"QT_QPA_PLATFORM": "xcb"}),
-        ("autorun.sh, X server gone", "autorun", X11 + f'the X display "{x_gone}" cannot be opened',
-         {"DISPLAY": x_gone}),
-        ("autorun.sh, Wayland only", "autorun", X11 + "DISPLAY is not set (in a Wayland session, X11 programs "
-         "need Xwayland)", {"WAYLAND_DISPLAY": "wayland-listening"}),
+        ("autorun.sh, X server gone", "autorun", ANY + f'the X display "{x_gone}" cannot be opened and '
+         'WAYLAND_DISPLAY is not set', {"DISPLAY": x_gone}),
+        ("the launcher's X11, X server gone", "medium", X11 + f'the X display "{x_gone}" cannot be opened',
+         {"DISPLAY": x_gone, "QT_QPA_PLATFORM": "xcb"}),
+        ("the launcher's X11, Wayland only", "medium", X11 + "DISPLAY is not set (in a Wayland session, X11 "
+         "programs need Xwayland)", {"WAYLAND_DISPLAY": "wayland-listening", "QT_QPA_PLATFORM": "xcb"}),
     ]
     try:
         for name, start, expected, values in refusals:
