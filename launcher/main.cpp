@@ -395,15 +395,17 @@ int startAfresh(char* argv[], const char* name, const char* value) {
 enum class Choice { kDecide, kQt, kGtk, kBundled };
 
 Choice toldChoice() {
+    // A fresh run after the Qt check says nothing of a wrong setting: the first run said it.
+    const bool fresh = std::getenv("DISCMENU_NOT_QT") != nullptr;
     const char* qt = std::getenv("DISCMENU_QT");
     if (qt && std::strcmp(qt, "bundled") == 0) return Choice::kBundled;
-    if (qt && *qt) say("DISCMENU_QT is \"%s\"; expected bundled or nothing; ignored", qt);
+    if (qt && *qt && !fresh) say("DISCMENU_QT is \"%s\"; expected bundled or nothing; ignored", qt);
     const char* toolkit = std::getenv("DISCMENU_TOOLKIT");
     if (!toolkit || !*toolkit) return Choice::kDecide;
     if (std::strcmp(toolkit, "qt") == 0) return Choice::kQt;
     if (std::strcmp(toolkit, "gtk") == 0) return Choice::kGtk;
     if (std::strcmp(toolkit, "bundled") == 0) return Choice::kBundled;
-    say("DISCMENU_TOOLKIT is \"%s\"; expected qt, gtk or bundled; deciding by itself", toolkit);
+    if (!fresh) say("DISCMENU_TOOLKIT is \"%s\"; expected qt, gtk or bundled; deciding by itself", toolkit);
     return Choice::kDecide;
 }
 
