@@ -160,7 +160,9 @@ class Desktop(XSession):
         self.keep = Path(keep)
         self.name = name
         self.logs = []
-        super().__init__(self.keep / f"{name}-failure.png")
+        # A desktop's X server always has clients; one that resets when the last leaves refuses a
+        # menu that connects meanwhile (GTK gives up at once).
+        super().__init__(self.keep / f"{name}-failure.png", noreset=True)
 
     def environment(self):
         runtime = self.keep / f"{self.name}-runtime"
