@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -389,8 +390,9 @@ TEST(Editor, EveryControlHasAName) {
     EXPECT_GE(controls, 35);  // the fields, colours, table, buttons, findings; the dialog's controls
 }
 
-// make-medium's job through the dialog, with a stand-in script: its steps drive the progress bar,
-// and stopping ends the script and everything it started.
+// make-medium's job through the dialog, with a stand-in script: the choices become its arguments,
+// its steps drive the progress bar, stopping ends the script and everything it started, and a
+// script that cannot start leaves the choices open to change.
 TEST(MakeMedium, ShowsProgressAndStops) {
     QTemporaryDir dir;
     const QString script = dir.filePath(QStringLiteral("make-medium"));
@@ -402,23 +404,47 @@ TEST(MakeMedium, ShowsProgressAndStops) {
                                     "echo 'Building the Windows menu (windows preset)...'\n"
                                     "if [ -n \"$STOP_HERE\" ]; then sleep 300 & echo $! > '%2'; wait; fi\n"
                                     "echo \"Copying $1 to $2...\"\n"
-                                    "echo \"Writing the image $4...\"\n"
+                                    "[ \"$3\" != --iso ] || echo \"Writing the image $4...\"\n"
                                     "echo \"Medium assembled in $2\"\n")
                          .arg(argsFile, pidFile)
                          .toUtf8());
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QString out = dir.filePath(QStringLiteral("out")), iso = dir.filePath(QStringLiteral("out.iso"));
 
-    for (const bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped" : "made");
-        qputenv("STOP_HERE", stop ? "1" : "");
-        editor::MakeMediumDialog dialog(QStringLiteral("/media/src"), script, nullptr);
-        dialog.outputEdit()->setText(dir.filePath(QStringLiteral("out")));
-        dialog.imageBox()->setChecked(true);
-        dialog.imageEdit()->setText(dir.filePath(QStringLiteral("out.iso")));
+    enum Outcome { Made, Stopped, NotStarted };
+    struct Case {
+        const char* name;
+        bool image, bundledQt;
+        Outcome outcome;
+        QString arguments;  // as the script received them
+    };
+    const Case cases[] = {
+        {"image, bundled Qt (the default)", true, true, Made,
+         QStringLiteral("/media/src %1 --iso %2").arg(out, iso)},
+        {"no image, without the bundled Qt", false, false, Made,
+         QStringLiteral("/media/src %1 --no-bundled-qt").arg(out)},
+        {"stopped", true, false, Stopped, {}},
+        {"script missing", false, true, NotStarted, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(argsFile);
+        QFile::remove(pidFile);
+        qputenv("STOP_HERE", c.outcome == Stopped ? "1" : "");
+        editor::MakeMediumDialog dialog(
+            QStringLiteral("/media/src"),
+            c.outcome == NotStarted ? dir.filePath(QStringLiteral("none")) : script, nullptr);
+        EXPECT_TRUE(dialog.bundledQtButton()->isChecked());  // make-medium's default
+        dialog.outputEdit()->setText(out);
+        dialog.imageBox()->setChecked(c.image);
+        dialog.imageEdit()->setText(iso);
+        if (!c.bundledQt) QTest::mouseClick(dialog.noBundledQtButton(), Qt::LeftButton);
+        EXPECT_EQ(dialog.bundledQtButton()->isChecked(), c.bundledQt);
         QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
-        if (stop) {
+        if (c.outcome == Stopped) {
             QTRY_VERIFY(QFileInfo(pidFile).size() > 0);
             QTRY_COMPARE(dialog.progressBar()->value(), 2);
+            EXPECT_FALSE(dialog.noBundledQtButton()->isEnabled());  // no change during a run
             const pid_t sleeper = readAll(pidFile).trimmed().toInt();
             QTest::mouseClick(dialog.stopButton(), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!dialog.running(), 10000);
@@ -426,18 +452,22 @@ TEST(MakeMedium, ShowsProgressAndStops) {
             const QByteArray state = readAll(QStringLiteral("/proc/%1/stat").arg(sleeper));
             EXPECT_TRUE(state.isEmpty() || state.contains(") Z ")) << state.toStdString();
             EXPECT_TRUE(dialog.resultLabel()->text().startsWith(QStringLiteral("Stopped")));
+        } else if (c.outcome == NotStarted) {
+            QTRY_VERIFY(dialog.resultLabel()->text().contains(QStringLiteral("could not be started")));
         } else {
             QTRY_VERIFY(!dialog.running());
             EXPECT_EQ(dialog.progressBar()->value(), dialog.progressBar()->maximum());
-            EXPECT_EQ(dialog.progressBar()->maximum(), 5);
-            EXPECT_EQ(readAll(argsFile).trimmed(),
-                      QStringLiteral("/media/src %1 --iso %2")
-                          .arg(dir.filePath(QStringLiteral("out")), dir.filePath(QStringLiteral("out.iso")))
-                          .toUtf8());
+            EXPECT_EQ(dialog.progressBar()->maximum(), c.image ? 5 : 4);
+            EXPECT_EQ(readAll(argsFile).trimmed().toStdString(), c.arguments.toStdString());
             EXPECT_TRUE(
                 dialog.resultLabel()->text().contains(dir.filePath(QStringLiteral("out/autorun.sh"))));
         }
         EXPECT_TRUE(dialog.startButton()->isEnabled());
+        for (QWidget* choice :
+             std::initializer_list<QWidget*>{dialog.outputEdit(), dialog.imageBox(), dialog.bundledQtButton(),
+                                             dialog.noBundledQtButton()})
+            EXPECT_TRUE(choice->isEnabled()) << choice->objectName().toStdString();
+        EXPECT_EQ(dialog.imageEdit()->isEnabled(), c.image);
     }
     qunsetenv("STOP_HERE");
 }
