@@ -352,6 +352,52 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
     }
 }
 
+// A catalogue the menu's reader refuses opens as a new one, with a warning; making the medium asks
+// to save first (make-medium would read the refused file), and saving asks before replacing it.
+// (The editor cannot itself write a catalogue the reader refuses: what the format cannot hold is
+// refused before the checker sees it, so "save anyway?" has no case here.)
+TEST(Editor, ReplacesARefusedCatalogueOnlyWhenAsked) {
+    struct Case {
+        const char* name;
+        std::function<void(testcatalogue::Catalogue&)> spoil;
+        QMessageBox::StandardButton answer;  // to "Replace?"
+    };
+    const Case cases[] = {
+        {"a size beyond 32 bits", [](auto& c) { c.entries[1].size = QStringLiteral("5000000000"); },
+         QMessageBox::Cancel},
+        {"a 202nd entry",
+         [](auto& c) { c = testcatalogue::Catalogue::withEntries(catalogue::MaxEntries + 1); },
+         QMessageBox::Save},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Editing e(false);
+        testcatalogue::Catalogue refused = testcatalogue::Catalogue::withEntries(3);
+        c.spoil(refused);
+        ASSERT_FALSE(refused.writeTo(e.dir.path()).isEmpty());
+        const QByteArray onDisk = readAll(e.file());
+        e.open();
+        QTRY_COMPARE(e.asked.size(), 1u);
+        EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be read"))) << e.asked[0].toStdString();
+        EXPECT_EQ(e.window->fields(), catalogue::Document::blank().fields());
+
+        QTest::keyClick(e.window.get(), Qt::Key_M, Qt::ControlModifier);
+        ASSERT_EQ(e.asked.size(), 2u);
+        EXPECT_TRUE(e.asked[1].contains(QStringLiteral("Save it first?"))) << e.asked[1].toStdString();
+        EXPECT_EQ(e.window->findChild<editor::MakeMediumDialog*>(), nullptr);
+
+        e.answers = {c.answer};
+        EXPECT_EQ(e.window->save(), c.answer == QMessageBox::Save);
+        ASSERT_EQ(e.asked.size(), 3u);
+        EXPECT_TRUE(e.asked[2].startsWith(QStringLiteral("Replace"))) << e.asked[2].toStdString();
+        if (c.answer == QMessageBox::Save) {
+            EXPECT_EQ(fieldsOf(readAll(e.file())), e.window->fields());
+        } else {
+            EXPECT_EQ(readAll(e.file()), onDisk);
+        }
+    }
+}
+
 // A text the catalogue cannot hold (a double quote and a comma) is named at once and never saved.
 TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
     Editing e;
