@@ -3,6 +3,7 @@
 // the live menu; and making the medium with a stand-in for make-medium (progress, stop).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QAccessible>
 #include <QApplication>
@@ -26,6 +27,7 @@
 #include "editor/editorwindow.h"
 #include "editor/livemenu.h"
 #include "editor/makemedium.h"
+#include "editor/savefile.h"
 #include "qt/menuwindow.h"
 #include "testcatalogue.h"
 
@@ -415,6 +417,32 @@ TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
     EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be saved")));
     EXPECT_EQ(readAll(e.file()), e.original);
     e.window->undoStack()->setClean();
+}
+
+// The catalogue is read as the menu reads it: what is no ordinary file is refused, not read (a pipe
+// would block the editor for ever).
+TEST(Editor, ReadsOnlyAnOrdinaryFile) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("file")), pipe = dir.filePath(QStringLiteral("pipe"));
+    writeAll(file, "bytes");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const struct {
+        QString path;
+        std::optional<std::string> bytes;
+        const char* error;  // what the message ends with; nullptr: none
+    } cases[] = {
+        {file, "bytes", nullptr},
+        {dir.filePath(QStringLiteral("missing")), std::nullopt, nullptr},
+        {dir.path(), std::nullopt, "it is not an ordinary file"},
+        {pipe, std::nullopt, "it is not an ordinary file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path.toStdString());
+        QString error;
+        EXPECT_EQ(editor::readFile(c.path, &error), c.bytes);
+        EXPECT_EQ(error, c.error ? QStringLiteral("cannot read %1: %2").arg(c.path, QLatin1String(c.error))
+                                 : QString());
+    }
 }
 
 // Every control that takes the keyboard has a name a screen reader speaks, in the editor and in
