@@ -307,10 +307,12 @@ TEST(Editor, FindingsShowBesideTheirFields) {
     EXPECT_EQ(list->count(), 3);
 }
 
-// The questions of saving and closing, and what each answer does to the file.
+// The questions of saving and closing, and what each answer does to the file. A catalogue the reader
+// refuses opens as a new one, and is replaced only when the publisher says so.
 TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
     struct Case {
         const char* name;
+        bool refused;  // the file holds a 202nd entry when the editor opens it
         bool changeOnDisk;
         bool close;  // close the window instead of saving
         QMessageBox::StandardButton answer;
@@ -318,15 +320,29 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
         bool open;    // the window is still open
     };
     const Case cases[] = {
-        {"changed on disk, keep it", true, false, QMessageBox::Cancel, false, true},
-        {"changed on disk, replace it", true, false, QMessageBox::Save, true, true},
-        {"close, cancel", false, true, QMessageBox::Cancel, false, true},
-        {"close, discard", false, true, QMessageBox::Discard, false, false},
-        {"close, save", false, true, QMessageBox::Save, true, false},
+        {"changed on disk, keep it", false, true, false, QMessageBox::Cancel, false, true},
+        {"changed on disk, replace it", false, true, false, QMessageBox::Save, true, true},
+        {"refused, keep it", true, false, false, QMessageBox::Cancel, false, true},
+        {"refused, replace it", true, false, false, QMessageBox::Save, true, true},
+        {"close, cancel", false, false, true, QMessageBox::Cancel, false, true},
+        {"close, discard", false, false, true, QMessageBox::Discard, false, false},
+        {"close, save", false, false, true, QMessageBox::Save, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Editing e;
+        if (c.refused) {
+            testcatalogue::Catalogue::withEntries(catalogue::MaxEntries + 1).writeTo(e.dir.path());
+            e.original = readAll(e.file());
+            e.open();
+            QTRY_VERIFY(!e.asked.empty());  // that it cannot be read
+            // Making the medium asks to save first: make-medium would read the refused file.
+            QTest::keyClick(e.window.get(), Qt::Key_M, Qt::ControlModifier);
+            ASSERT_EQ(e.asked.size(), 2u);
+            EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be read")) &&
+                        e.asked[1].contains(QStringLiteral("Save it first")));
+            e.asked.clear();
+        }
         QTest::keyClicks(e.find<QLineEdit>("publisher"), QStringLiteral(" Ltd"));
         const QByteArray onDisk = c.changeOnDisk ? e.original + "trailing note\n" : e.original;
         writeAll(e.file(), onDisk);
@@ -354,52 +370,6 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
     }
 }
 
-// A catalogue the menu's reader refuses opens as a new one, with a warning; making the medium asks
-// to save first (make-medium would read the refused file), and saving asks before replacing it.
-// (The editor cannot itself write a catalogue the reader refuses: what the format cannot hold is
-// refused before the checker sees it, so "save anyway?" has no case here.)
-TEST(Editor, ReplacesARefusedCatalogueOnlyWhenAsked) {
-    struct Case {
-        const char* name;
-        std::function<void(testcatalogue::Catalogue&)> spoil;
-        QMessageBox::StandardButton answer;  // to "Replace?"
-    };
-    const Case cases[] = {
-        {"a size beyond 32 bits", [](auto& c) { c.entries[1].size = QStringLiteral("5000000000"); },
-         QMessageBox::Cancel},
-        {"a 202nd entry",
-         [](auto& c) { c = testcatalogue::Catalogue::withEntries(catalogue::MaxEntries + 1); },
-         QMessageBox::Save},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Editing e(false);
-        testcatalogue::Catalogue refused = testcatalogue::Catalogue::withEntries(3);
-        c.spoil(refused);
-        ASSERT_FALSE(refused.writeTo(e.dir.path()).isEmpty());
-        const QByteArray onDisk = readAll(e.file());
-        e.open();
-        QTRY_COMPARE(e.asked.size(), 1u);
-        EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be read"))) << e.asked[0].toStdString();
-        EXPECT_EQ(e.window->fields(), catalogue::Document::blank().fields());
-
-        QTest::keyClick(e.window.get(), Qt::Key_M, Qt::ControlModifier);
-        ASSERT_EQ(e.asked.size(), 2u);
-        EXPECT_TRUE(e.asked[1].contains(QStringLiteral("Save it first?"))) << e.asked[1].toStdString();
-        EXPECT_EQ(e.window->findChild<editor::MakeMediumDialog*>(), nullptr);
-
-        e.answers = {c.answer};
-        EXPECT_EQ(e.window->save(), c.answer == QMessageBox::Save);
-        ASSERT_EQ(e.asked.size(), 3u);
-        EXPECT_TRUE(e.asked[2].startsWith(QStringLiteral("Replace"))) << e.asked[2].toStdString();
-        if (c.answer == QMessageBox::Save) {
-            EXPECT_EQ(fieldsOf(readAll(e.file())), e.window->fields());
-        } else {
-            EXPECT_EQ(readAll(e.file()), onDisk);
-        }
-    }
-}
-
 // A text the catalogue cannot hold (a double quote and a comma) is named at once and never saved.
 TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
     Editing e;
@@ -417,32 +387,6 @@ TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
     EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be saved")));
     EXPECT_EQ(readAll(e.file()), e.original);
     e.window->undoStack()->setClean();
-}
-
-// The catalogue is read as the menu reads it: what is no ordinary file is refused, not read (a pipe
-// would block the editor for ever).
-TEST(Editor, ReadsOnlyAnOrdinaryFile) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("file")), pipe = dir.filePath(QStringLiteral("pipe"));
-    writeAll(file, "bytes");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
-    const struct {
-        QString path;
-        std::optional<std::string> bytes;
-        const char* error;  // what the message ends with; nullptr: none
-    } cases[] = {
-        {file, "bytes", nullptr},
-        {dir.filePath(QStringLiteral("missing")), std::nullopt, nullptr},
-        {dir.path(), std::nullopt, "it is not an ordinary file"},
-        {pipe, std::nullopt, "it is not an ordinary file"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path.toStdString());
-        QString error;
-        EXPECT_EQ(editor::readFile(c.path, &error), c.bytes);
-        EXPECT_EQ(error, c.error ? QStringLiteral("cannot read %1: %2").arg(c.path, QLatin1String(c.error))
-                                 : QString());
-    }
 }
 
 // Every control that takes the keyboard has a name a screen reader speaks, in the editor and in
@@ -465,8 +409,7 @@ TEST(Editor, EveryControlHasAName) {
 }
 
 // make-medium's job through the dialog, with a stand-in script: the choices become its arguments,
-// its steps drive the progress bar, stopping ends the script and everything it started, and a
-// script that cannot start leaves the choices open to change.
+// its steps drive the progress bar, and stopping ends the script and everything it started.
 TEST(MakeMedium, ShowsProgressAndStops) {
     QTemporaryDir dir;
     const QString script = dir.filePath(QStringLiteral("make-medium"));
@@ -483,42 +426,30 @@ TEST(MakeMedium, ShowsProgressAndStops) {
                          .arg(argsFile, pidFile)
                          .toUtf8());
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QString out = dir.filePath(QStringLiteral("out")), iso = dir.filePath(QStringLiteral("out.iso"));
 
-    enum Outcome { Made, Stopped, NotStarted };
-    struct Case {
-        const char* name;
-        bool image, bundledQt;
-        Outcome outcome;
-        QString arguments;  // as the script received them
+    const QString out = dir.filePath(QStringLiteral("out")), iso = dir.filePath(QStringLiteral("out.iso"));
+    const struct {
+        bool stop, image, bundledQt;
+        QString arguments;
+    } cases[] = {
+        {false, true, true, QStringLiteral("/media/src %1 --iso %2").arg(out, iso)},
+        {false, false, false, QStringLiteral("/media/src %1 --no-bundled-qt").arg(out)},
+        {true, true, true, {}},
     };
-    const Case cases[] = {
-        {"image, bundled Qt (the default)", true, true, Made,
-         QStringLiteral("/media/src %1 --iso %2").arg(out, iso)},
-        {"no image, without the bundled Qt", false, false, Made,
-         QStringLiteral("/media/src %1 --no-bundled-qt").arg(out)},
-        {"stopped", true, false, Stopped, {}},
-        {"script missing", false, true, NotStarted, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        QFile::remove(argsFile);
-        QFile::remove(pidFile);
-        qputenv("STOP_HERE", c.outcome == Stopped ? "1" : "");
-        editor::MakeMediumDialog dialog(
-            QStringLiteral("/media/src"),
-            c.outcome == NotStarted ? dir.filePath(QStringLiteral("none")) : script, nullptr);
+    for (const auto& c : cases) {
+        const bool stop = c.stop;
+        SCOPED_TRACE(stop ? "stopped" : c.arguments.toStdString());
+        qputenv("STOP_HERE", stop ? "1" : "");
+        editor::MakeMediumDialog dialog(QStringLiteral("/media/src"), script, nullptr);
         EXPECT_TRUE(dialog.bundledQtButton()->isChecked());  // make-medium's default
         dialog.outputEdit()->setText(out);
         dialog.imageBox()->setChecked(c.image);
         dialog.imageEdit()->setText(iso);
         if (!c.bundledQt) QTest::mouseClick(dialog.noBundledQtButton(), Qt::LeftButton);
-        EXPECT_EQ(dialog.bundledQtButton()->isChecked(), c.bundledQt);
         QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
-        if (c.outcome == Stopped) {
+        if (stop) {
             QTRY_VERIFY(QFileInfo(pidFile).size() > 0);
             QTRY_COMPARE(dialog.progressBar()->value(), 2);
-            EXPECT_FALSE(dialog.noBundledQtButton()->isEnabled());  // no change during a run
             const pid_t sleeper = readAll(pidFile).trimmed().toInt();
             QTest::mouseClick(dialog.stopButton(), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(!dialog.running(), 10000);
@@ -526,8 +457,6 @@ TEST(MakeMedium, ShowsProgressAndStops) {
             const QByteArray state = readAll(QStringLiteral("/proc/%1/stat").arg(sleeper));
             EXPECT_TRUE(state.isEmpty() || state.contains(") Z ")) << state.toStdString();
             EXPECT_TRUE(dialog.resultLabel()->text().startsWith(QStringLiteral("Stopped")));
-        } else if (c.outcome == NotStarted) {
-            QTRY_VERIFY(dialog.resultLabel()->text().contains(QStringLiteral("could not be started")));
         } else {
             QTRY_VERIFY(!dialog.running());
             EXPECT_EQ(dialog.progressBar()->value(), dialog.progressBar()->maximum());
@@ -537,13 +466,24 @@ TEST(MakeMedium, ShowsProgressAndStops) {
                 dialog.resultLabel()->text().contains(dir.filePath(QStringLiteral("out/autorun.sh"))));
         }
         EXPECT_TRUE(dialog.startButton()->isEnabled());
-        for (QWidget* choice :
-             std::initializer_list<QWidget*>{dialog.outputEdit(), dialog.imageBox(), dialog.bundledQtButton(),
-                                             dialog.noBundledQtButton()})
-            EXPECT_TRUE(choice->isEnabled()) << choice->objectName().toStdString();
-        EXPECT_EQ(dialog.imageEdit()->isEnabled(), c.image);
     }
     qunsetenv("STOP_HERE");
+    // A script that cannot start leaves the choices open to change.
+    editor::MakeMediumDialog dialog(QStringLiteral("/media/src"), dir.filePath(QStringLiteral("none")),
+                                    nullptr);
+    QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
+    QTRY_VERIFY(dialog.resultLabel()->text().contains(QStringLiteral("could not be started")));
+    EXPECT_TRUE(dialog.outputEdit()->isEnabled() && dialog.noBundledQtButton()->isEnabled());
+}
+
+// A pipe named contents.inf is refused, not read: reading it would block the editor for ever.
+TEST(Editor, RefusesAPipe) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("contents.inf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QString error;
+    EXPECT_EQ(editor::readFile(pipe, &error), std::nullopt);
+    EXPECT_TRUE(error.endsWith(QStringLiteral("it is not an ordinary file"))) << error.toStdString();
 }
 
 }  // namespace
