@@ -125,32 +125,6 @@ std::string commonLineEnd(const Units& u) {
     return lf >= cr ? "\n" : "\r";
 }
 
-// Windows-1252 for 0x80 to 0x9F, as the reader decodes it (the five undefined codes stand for the
-// C1 control of the same number); 0xA0 to 0xFF are Latin-1.
-constexpr char16_t Cp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
 // The code points of valid UTF-8 text.
 template <typename Visit>
 void forEachCodePoint(std::string_view utf8, Visit visit) {
@@ -166,8 +140,8 @@ void forEachCodePoint(std::string_view utf8, Visit visit) {
 
 std::optional<char> toWindows1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-    for (unsigned i = 0; i < 32; ++i) {
-        if (Cp1252High[i] == c) return static_cast<char>(0x80 + i);
+    for (unsigned b = 0x80; b <= 0x9F; ++b) {
+        if (platform::fromWindows1252(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
     }
     return std::nullopt;
 }
@@ -183,7 +157,7 @@ std::string repairedUtf8(std::string_view s) {
             out.append(s.substr(i, n));
             i += n - 1;
         } else {
-            appendUtf8(out, 0xFFFD);
+            platform::appendUtf8(out, 0xFFFD);
         }
     }
     return out;
@@ -344,7 +318,7 @@ public:
         if (converting_) {
             for (std::size_t i = begin; i < end; ++i) {
                 const auto b = static_cast<unsigned char>(src_.bytes[i]);
-                appendUtf8(out_, b < 0x80 || b > 0x9F ? char32_t(b) : char32_t(Cp1252High[b - 0x80]));
+                platform::appendUtf8(out_, platform::fromWindows1252(b));
             }
         } else {
             out_.append(src_.bytes.substr(begin, end - begin));

@@ -898,7 +898,9 @@ void EditorWindow::openFolder() {
 }
 
 void EditorWindow::makeMedium() {
-    if (!undo_.isClean() || !onDisk_) {
+    // make-medium reads the file on disk: a catalogue that could not be read there is not the one
+    // shown here.
+    if (!undo_.isClean() || !onDisk_ || unreadable_) {
         const auto answer =
             ask({QMessageBox::Question,
                  QStringLiteral("The medium is made from the catalogue on disk. Save it first?"), QString(),

@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace editor {
@@ -77,6 +79,27 @@ MakeMediumDialog::MakeMediumDialog(const QString& folder, const QString& script,
                                                       QStringLiteral("ISO images (*.iso)"));
                      if (!chosen.isEmpty()) imageFile_->setText(QDir::toNativeSeparators(chosen));
                  }));
+    // With or without the bundled Qt, as make-medium's --no-bundled-qt; bundled unless chosen.
+    auto* qtChoice = new QVBoxLayout;
+    const auto choice = [&](const QString& text, const char* name, const QString& serves) {
+        auto* button = new QRadioButton(text, this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setAccessibleName(QString(text).remove(u'&'));
+        button->setAccessibleDescription(serves);
+        auto* note = new QLabel(serves, this);
+        note->setWordWrap(true);
+        note->setIndent(button->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                        button->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing));
+        qtChoice->addWidget(button);
+        qtChoice->addWidget(note);
+        return button;
+    };
+    bundledQt_ = choice(QStringLiteral("With the bundled &Qt (59 MiB more)"), "bundledQt",
+                        QStringLiteral("The menu also runs on desktops with neither Qt 6 nor GTK 3."));
+    noBundledQt_ = choice(QStringLiteral("Wi&thout the bundled Qt"), "noBundledQt",
+                          QStringLiteral("A small medium: the menu runs on desktops with Qt 6 or GTK 3."));
+    bundledQt_->setChecked(true);
+    form->addRow(QStringLiteral("Qt for Linux:"), qtChoice);
     // Room for a path of some length, in the font's own measure.
     for (QLineEdit* edit : {output_, imageFile_})
         edit->setMinimumWidth(edit->fontMetrics().averageCharWidth() * 40);
@@ -130,6 +153,7 @@ MakeMediumDialog::MakeMediumDialog(const QString& folder, const QString& script,
         result_->setText(QStringLiteral("%1 could not be started: %2").arg(script_, process_.errorString()));
         start_->setEnabled(true);
         stop_->setEnabled(false);
+        enableChoices(true);
     });
 }
 
@@ -150,6 +174,7 @@ void MakeMediumDialog::startMaking() {
     }
     QStringList arguments{folder_, out};
     if (image_->isChecked()) arguments << QStringLiteral("--iso") << iso;
+    if (noBundledQt_->isChecked()) arguments << QStringLiteral("--no-bundled-qt");
     log_->clear();
     pending_.clear();
     result_->clear();
@@ -158,8 +183,17 @@ void MakeMediumDialog::startMaking() {
     progress_->setValue(0);
     start_->setEnabled(false);
     stop_->setEnabled(true);
-    for (QWidget* w : std::initializer_list<QWidget*>{output_, image_, imageFile_}) w->setEnabled(false);
+    enableChoices(false);
     process_.start(script_, arguments);
+}
+
+void MakeMediumDialog::enableChoices(bool enabled) {
+    for (QWidget* w : std::initializer_list<QWidget*>{output_, image_, bundledQt_, noBundledQt_})
+        w->setEnabled(enabled);
+    imageFile_->setEnabled(enabled && image_->isChecked());
+    for (QPushButton* browse : findChildren<QPushButton*>()) {
+        if (browse->objectName().startsWith(QStringLiteral("browse"))) browse->setEnabled(enabled);
+    }
 }
 
 void MakeMediumDialog::stopMaking() {
@@ -189,8 +223,7 @@ void MakeMediumDialog::processFinished(int exitCode, QProcess::ExitStatus status
     pending_.clear();
     start_->setEnabled(true);
     stop_->setEnabled(false);
-    for (QWidget* w : std::initializer_list<QWidget*>{output_, image_}) w->setEnabled(true);
-    imageFile_->setEnabled(image_->isChecked());
+    enableChoices(true);
     const bool made = !stopping_ && status == QProcess::NormalExit && exitCode == 0;
     if (made) {
         progress_->setValue(progress_->maximum());

@@ -1,8 +1,8 @@
 #pragma once
 // Making the medium from the editor: runs scripts/make-medium on the medium's folder with the
-// choices it offers (where to assemble the medium, and an ISO image), shows its progress from the
-// steps it announces, can stop it (the script takes back what it wrote), and says where the result
-// is and how to try it.
+// choices it offers (where to assemble the medium, whether it carries the bundled Qt, and an ISO
+// image), shows its progress from the steps it announces, can stop it (the script takes back what
+// it wrote), and says where the result is and how to try it.
 #include <QDialog>
 #include <QProcess>
 #include <optional>
@@ -13,6 +13,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QRadioButton;
 
 namespace editor {
 
@@ -41,6 +42,8 @@ public:
     QLineEdit* outputEdit() const { return output_; }
     QCheckBox* imageBox() const { return image_; }
     QLineEdit* imageEdit() const { return imageFile_; }
+    QRadioButton* bundledQtButton() const { return bundledQt_; }
+    QRadioButton* noBundledQtButton() const { return noBundledQt_; }
     QPushButton* startButton() const { return start_; }
     QPushButton* stopButton() const { return stop_; }
     QProgressBar* progressBar() const { return progress_; }
@@ -58,6 +61,8 @@ private:
     void stopMaking();
     void readOutput();
     void processFinished(int exitCode, QProcess::ExitStatus status);
+    // The choices can be changed while no run is going on.
+    void enableChoices(bool enabled);
 
     QString folder_, script_;
     QProcess process_;
@@ -65,6 +70,7 @@ private:
     bool stopping_ = false;
     QLineEdit *output_, *imageFile_;
     QCheckBox* image_;
+    QRadioButton *bundledQt_, *noBundledQt_;
     QPushButton *start_, *stop_, *close_;
     QProgressBar* progress_;
     QPlainTextEdit* log_;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "catalogue/systemfile.h"
+
 namespace editor {
 namespace {
 
@@ -83,18 +85,31 @@ std::optional<QString> replaceFile(const QString& path, std::string_view bytes) 
 }
 
 std::optional<std::string> readFile(const QString& path, QString* error) {
-    QFile file(path);
-    if (!file.exists()) return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
+    // As the menu reads it: an ordinary file of at most 64 MiB. A pipe or a device could block for
+    // ever, and the menu refuses them as it refuses a larger file.
+    constexpr std::size_t Limit = 64u * 1024 * 1024;
+    const std::string name = QFile::encodeName(path).toStdString();
+    const auto failed = [&](const QString& why) -> std::optional<std::string> {
+        if (error) *error = QStringLiteral("cannot read %1: %2").arg(path, why);
         return std::nullopt;
+    };
+    const catalogue::systemfile::Probe probe = catalogue::systemfile::probe(name);
+    switch (probe.type) {
+        case catalogue::systemfile::Type::Missing:
+            return std::nullopt;
+        case catalogue::systemfile::Type::File:
+            break;
+        case catalogue::systemfile::Type::Unknown:
+            return failed(QString::fromStdString(probe.reason));
+        default:
+            return failed(QStringLiteral("it is not an ordinary file"));
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        if (error) *error = QStringLiteral("cannot read %1: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    return bytes.toStdString();
+    std::string bytes, reason;
+    if (!catalogue::systemfile::readAll(name, Limit, bytes, reason))
+        return failed(QString::fromStdString(reason));
+    if (bytes.size() > Limit)
+        return failed(QStringLiteral("it is larger than 64 MiB; a catalogue is a small text file"));
+    return bytes;
 }
 
 }  // namespace editor

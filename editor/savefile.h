@@ -15,7 +15,7 @@ namespace editor {
 std::optional<QString> replaceFile(const QString& path, std::string_view bytes);
 
 // The bytes of `path`; nothing when there is no such file. `error` is set when it exists but
-// cannot be read.
+// cannot be read, or is no ordinary file of at most 64 MiB (the menu reads no other).
 std::optional<std::string> readFile(const QString& path, QString* error = nullptr);
 
 }  // namespace editor

@@ -60,6 +60,8 @@ std::size_t asciiRunEnd(std::string_view s, std::size_t i) {
     return i;
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -87,6 +89,12 @@ constexpr std::array<char16_t, 32> Cp1252High = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,  // 98-9F
 };
 
+char32_t fromWindows1252(unsigned char byte) {
+    return byte >= 0x80 && byte <= 0x9F ? Cp1252High[byte - 0x80] : byte;
+}
+
+namespace {
+
 std::string fromWindows1252(std::string_view s) {
     std::string out;
     out.reserve(s.size() + s.size() / 4);
@@ -95,7 +103,7 @@ std::string fromWindows1252(std::string_view s) {
         out.append(s.substr(i, ascii - i));
         if (ascii == s.size()) break;
         const auto b = static_cast<unsigned char>(s[ascii]);
-        appendUtf8(out, b <= 0x9F ? Cp1252High[b - 0x80] : b);
+        appendUtf8(out, platform::fromWindows1252(b));
         i = ascii + 1;
     }
     return out;

@@ -75,6 +75,13 @@ std::string decodeCatalogueText(std::string_view bytes);
 // True when `s` is well-formed UTF-8 (the test that tells a UTF-8 catalogue from a Windows-1252 one).
 bool isValidUtf8(std::string_view s);
 
+// Appends the UTF-8 bytes of code point `c` to `out`.
+void appendUtf8(std::string& out, char32_t c);
+
+// The character a Windows-1252 byte stands for, as the reader decodes it: the five codes the code
+// page leaves undefined (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 control of the same number.
+char32_t fromWindows1252(unsigned char byte);
+
 // A number read from a numeric field.
 struct Number {
     std::int64_t value = 0;  // 0 when the field holds no number; saturated when it overflows

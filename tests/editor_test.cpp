@@ -3,6 +3,7 @@
 // the live menu; and making the medium with a stand-in for make-medium (progress, stop).
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QAccessible>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -25,6 +27,7 @@
 #include "editor/editorwindow.h"
 #include "editor/livemenu.h"
 #include "editor/makemedium.h"
+#include "editor/savefile.h"
 #include "qt/menuwindow.h"
 #include "testcatalogue.h"
 
@@ -304,10 +307,12 @@ TEST(Editor, FindingsShowBesideTheirFields) {
     EXPECT_EQ(list->count(), 3);
 }
 
-// The questions of saving and closing, and what each answer does to the file.
+// The questions of saving and closing, and what each answer does to the file. A catalogue the reader
+// refuses opens as a new one, and is replaced only when the publisher says so.
 TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
     struct Case {
         const char* name;
+        bool refused;  // the file holds a 202nd entry when the editor opens it
         bool changeOnDisk;
         bool close;  // close the window instead of saving
         QMessageBox::StandardButton answer;
@@ -315,15 +320,29 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
         bool open;    // the window is still open
     };
     const Case cases[] = {
-        {"changed on disk, keep it", true, false, QMessageBox::Cancel, false, true},
-        {"changed on disk, replace it", true, false, QMessageBox::Save, true, true},
-        {"close, cancel", false, true, QMessageBox::Cancel, false, true},
-        {"close, discard", false, true, QMessageBox::Discard, false, false},
-        {"close, save", false, true, QMessageBox::Save, true, false},
+        {"changed on disk, keep it", false, true, false, QMessageBox::Cancel, false, true},
+        {"changed on disk, replace it", false, true, false, QMessageBox::Save, true, true},
+        {"refused, keep it", true, false, false, QMessageBox::Cancel, false, true},
+        {"refused, replace it", true, false, false, QMessageBox::Save, true, true},
+        {"close, cancel", false, false, true, QMessageBox::Cancel, false, true},
+        {"close, discard", false, false, true, QMessageBox::Discard, false, false},
+        {"close, save", false, false, true, QMessageBox::Save, true, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Editing e;
+        if (c.refused) {
+            testcatalogue::Catalogue::withEntries(catalogue::MaxEntries + 1).writeTo(e.dir.path());
+            e.original = readAll(e.file());
+            e.open();
+            QTRY_VERIFY(!e.asked.empty());  // that it cannot be read
+            // Making the medium asks to save first: make-medium would read the refused file.
+            QTest::keyClick(e.window.get(), Qt::Key_M, Qt::ControlModifier);
+            ASSERT_EQ(e.asked.size(), 2u);
+            EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be read")) &&
+                        e.asked[1].contains(QStringLiteral("Save it first")));
+            e.asked.clear();
+        }
         QTest::keyClicks(e.find<QLineEdit>("publisher"), QStringLiteral(" Ltd"));
         const QByteArray onDisk = c.changeOnDisk ? e.original + "trailing note\n" : e.original;
         writeAll(e.file(), onDisk);
@@ -389,8 +408,8 @@ TEST(Editor, EveryControlHasAName) {
     EXPECT_GE(controls, 35);  // the fields, colours, table, buttons, findings; the dialog's controls
 }
 
-// make-medium's job through the dialog, with a stand-in script: its steps drive the progress bar,
-// and stopping ends the script and everything it started.
+// make-medium's job through the dialog, with a stand-in script: the choices become its arguments,
+// its steps drive the progress bar, and stopping ends the script and everything it started.
 TEST(MakeMedium, ShowsProgressAndStops) {
     QTemporaryDir dir;
     const QString script = dir.filePath(QStringLiteral("make-medium"));
@@ -402,19 +421,31 @@ TEST(MakeMedium, ShowsProgressAndStops) {
                                     "echo 'Building the Windows menu (windows preset)...'\n"
                                     "if [ -n \"$STOP_HERE\" ]; then sleep 300 & echo $! > '%2'; wait; fi\n"
                                     "echo \"Copying $1 to $2...\"\n"
-                                    "echo \"Writing the image $4...\"\n"
+                                    "[ \"$3\" != --iso ] || echo \"Writing the image $4...\"\n"
                                     "echo \"Medium assembled in $2\"\n")
                          .arg(argsFile, pidFile)
                          .toUtf8());
     QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-    for (const bool stop : {false, true}) {
-        SCOPED_TRACE(stop ? "stopped" : "made");
+    const QString out = dir.filePath(QStringLiteral("out")), iso = dir.filePath(QStringLiteral("out.iso"));
+    const struct {
+        bool stop, image, bundledQt;
+        QString arguments;
+    } cases[] = {
+        {false, true, true, QStringLiteral("/media/src %1 --iso %2").arg(out, iso)},
+        {false, false, false, QStringLiteral("/media/src %1 --no-bundled-qt").arg(out)},
+        {true, true, true, {}},
+    };
+    for (const auto& c : cases) {
+        const bool stop = c.stop;
+        SCOPED_TRACE(stop ? "stopped" : c.arguments.toStdString());
         qputenv("STOP_HERE", stop ? "1" : "");
         editor::MakeMediumDialog dialog(QStringLiteral("/media/src"), script, nullptr);
-        dialog.outputEdit()->setText(dir.filePath(QStringLiteral("out")));
-        dialog.imageBox()->setChecked(true);
-        dialog.imageEdit()->setText(dir.filePath(QStringLiteral("out.iso")));
+        EXPECT_TRUE(dialog.bundledQtButton()->isChecked());  // make-medium's default
+        dialog.outputEdit()->setText(out);
+        dialog.imageBox()->setChecked(c.image);
+        dialog.imageEdit()->setText(iso);
+        if (!c.bundledQt) QTest::mouseClick(dialog.noBundledQtButton(), Qt::LeftButton);
         QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
         if (stop) {
             QTRY_VERIFY(QFileInfo(pidFile).size() > 0);
@@ -429,17 +460,30 @@ TEST(MakeMedium, ShowsProgressAndStops) {
         } else {
             QTRY_VERIFY(!dialog.running());
             EXPECT_EQ(dialog.progressBar()->value(), dialog.progressBar()->maximum());
-            EXPECT_EQ(dialog.progressBar()->maximum(), 5);
-            EXPECT_EQ(readAll(argsFile).trimmed(),
-                      QStringLiteral("/media/src %1 --iso %2")
-                          .arg(dir.filePath(QStringLiteral("out")), dir.filePath(QStringLiteral("out.iso")))
-                          .toUtf8());
+            EXPECT_EQ(dialog.progressBar()->maximum(), c.image ? 5 : 4);
+            EXPECT_EQ(readAll(argsFile).trimmed().toStdString(), c.arguments.toStdString());
             EXPECT_TRUE(
                 dialog.resultLabel()->text().contains(dir.filePath(QStringLiteral("out/autorun.sh"))));
         }
         EXPECT_TRUE(dialog.startButton()->isEnabled());
     }
     qunsetenv("STOP_HERE");
+    // A script that cannot start leaves the choices open to change.
+    editor::MakeMediumDialog dialog(QStringLiteral("/media/src"), dir.filePath(QStringLiteral("none")),
+                                    nullptr);
+    QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
+    QTRY_VERIFY(dialog.resultLabel()->text().contains(QStringLiteral("could not be started")));
+    EXPECT_TRUE(dialog.outputEdit()->isEnabled() && dialog.noBundledQtButton()->isEnabled());
+}
+
+// A pipe named contents.inf is refused, not read: reading it would block the editor for ever.
+TEST(Editor, RefusesAPipe) {
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("contents.inf"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    QString error;
+    EXPECT_EQ(editor::readFile(pipe, &error), std::nullopt);
+    EXPECT_TRUE(error.endsWith(QStringLiteral("it is not an ordinary file"))) << error.toStdString();
 }
 
 }  // namespace

@@ -97,6 +97,16 @@ std::string cleanPath(std::string_view path) {
     return clean;
 }
 
+bool isDirectory(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isFile(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 namespace {
 
 // The next character of UTF-8 text at `i`, advancing `i`; a byte that starts no valid sequence
@@ -157,16 +167,6 @@ char32_t foldCase(char32_t c) {
 bool exists(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0;
-}
-
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool isExecutable(const std::string& path) { return ::access(path.c_str(), X_OK) == 0; }

@@ -24,6 +24,10 @@ std::string cleanPath(std::string_view path);
 // Latin Extended-A, Greek and Cyrillic blocks, compared on their UTF-8 text.
 bool sameIgnoringCase(std::string_view a, std::string_view b);
 
+// Whether `path` names a folder, or an ordinary file (following symbolic links).
+bool isDirectory(const std::string& path);
+bool isFile(const std::string& path);
+
 // Finds `path` (relative to `base` unless absolute) as written or, failing that, with other
 // letter case in any of its components, as media written for case-insensitive systems expect.
 // Returns the absolute path that exists, or nothing.

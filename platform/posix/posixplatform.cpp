@@ -23,16 +23,6 @@ extern char** environ;
 namespace platform {
 namespace {
 
-bool isDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-bool isFile(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::string searchPath() {
     const char* path = std::getenv("PATH");
     return path ? path : "";
