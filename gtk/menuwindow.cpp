@@ -46,19 +46,28 @@ window.discmenu treeview.view { padding: 0; -GtkTreeView-vertical-separator: 0; 
 window.discmenu label { padding: 0; margin: 0; min-height: 0; min-width: 0; }
 )css";
 
+// The layout's font, as CSS and Pango write a list of families.
+constexpr char FontFamilies[] = "Arial, \"Liberation Sans\", sans-serif";
+constexpr char PangoFamilies[] = "Arial,Liberation Sans,sans-serif";
+
 // The table's fonts at `dpi`, for the controls of a window with the style class `dpiClass`:
 // Arial (Liberation Sans where Arial is missing) at its pixel size, bold where the row says. A CSS
 // pixel of a font size is a pixel on the screen: GTK converts it to points at the desktop's
 // resolution and Pango draws those at the same resolution (GDK_DPI_SCALE included).
 std::string fontCss(int dpi, const std::string& dpiClass) {
+    // One rule for each font, its selectors listed together: GTK parses each declaration once.
     std::string css;
-    for (const ControlRow& row : core::layoutTable()) {
-        if (row.font == FontKind::None) continue;
-        const std::string id = "window." + dpiClass + " #" + row.name;
-        const std::string size = std::to_string(core::fontPixels(row.font, dpi)) + "px";
-        css += id + ", " + id +
-               " * { font-family: Arial, \"Liberation Sans\", sans-serif; font-size: " + size +
-               "; font-style: normal; font-weight: " + (row.font == FontKind::Bold ? "bold" : "normal") +
+    for (const FontKind kind : {FontKind::Regular, FontKind::Bold, FontKind::Hint}) {
+        std::string selectors;
+        for (const ControlRow& row : core::layoutTable()) {
+            if (row.font != kind) continue;
+            const std::string id = "window." + dpiClass + " #" + row.name;
+            selectors += (selectors.empty() ? "" : ", ") + id + ", " + id + " *";
+        }
+        if (selectors.empty()) continue;
+        css += selectors + " { font-family: " + FontFamilies +
+               "; font-size: " + std::to_string(core::fontPixels(kind, dpi)) +
+               "px; font-style: normal; font-weight: " + (kind == FontKind::Bold ? "bold" : "normal") +
                "; }\n";
     }
     return css;
@@ -168,7 +177,10 @@ gboolean drawPicture(GtkWidget* area, cairo_t* cr, gpointer pixbuf) {
 
 // The height of one line of a layout font at `dpi`: the font's ascent and descent, in whole pixels.
 int lineHeight(GtkWidget* widget, FontKind kind, int dpi) {
-    PangoFontDescription* font = pango_font_description_from_string("Arial");
+    // The families as GTK passes the CSS list to Pango, so that the fonts Pango looks up here are
+    // the ones it looks up again for the list's text.
+    PangoFontDescription* font = pango_font_description_new();
+    pango_font_description_set_family_static(font, PangoFamilies);
     pango_font_description_set_absolute_size(font, core::fontPixels(kind, dpi) * PANGO_SCALE);
     pango_font_description_set_weight(font, kind == FontKind::Bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     PangoFontMetrics* metrics =
