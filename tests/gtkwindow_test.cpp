@@ -337,6 +337,49 @@ TEST_F(GtkMenuTest, ArrowKeysRefreshTheDetails) {
     EXPECT_TRUE(fake.calls.empty());
 }
 
+// The list and the description box: a scroll bar beside the content only while it is longer than
+// its room, the content narrower by the bar's width then, and the wheel over the content scrolling.
+TEST_F(GtkMenuTest, ScrollBarShowsForLongContentAndTheWheelScrolls) {
+    const auto fill = [this](Control c, int lines) {
+        std::string text;
+        for (int i = 0; i < lines; ++i) {
+            if (c == Control::ProgramList) window.addListItem("Program " + std::to_string(i));
+            text += "Line " + std::to_string(i) + "\n";
+        }
+        if (c == Control::DescriptionBox) window.setText(c, text);
+        pumpFor(100);
+    };
+    for (Control c : {Control::ProgramList, Control::DescriptionBox}) {
+        SCOPED_TRACE(core::rowOf(c).name);
+        GtkWidget* content = window.inner(c);
+        GList* children = gtk_container_get_children(GTK_CONTAINER(gtk_widget_get_parent(content)));
+        ASSERT_EQ(g_list_length(children), 2u);
+        GtkWidget* bar = GTK_WIDGET(g_list_nth_data(children, 1));
+        g_list_free(children);
+        ASSERT_TRUE(GTK_IS_SCROLLBAR(bar));
+        const int fullWidth = gtk_widget_get_allocated_width(content);
+        EXPECT_FALSE(gtk_widget_get_visible(bar)) << "three items and one line fit";
+
+        fill(c, 40);
+        ASSERT_TRUE(gtk_widget_get_visible(bar));
+        EXPECT_EQ(gtk_widget_get_allocated_width(content) + gtk_widget_get_allocated_width(bar), fullWidth);
+        GtkAdjustment* adjustment = gtk_range_get_adjustment(GTK_RANGE(bar));
+        EXPECT_EQ(gtk_adjustment_get_value(adjustment), 0);
+        GdkEvent* wheel = gdk_event_new(GDK_SCROLL);
+        wheel->scroll.direction = GDK_SCROLL_DOWN;
+        g_signal_emit_by_name(content, "scroll-event", wheel, nullptr);
+        gdk_event_free(wheel);
+        EXPECT_GT(gtk_adjustment_get_value(adjustment), 0);
+
+        if (c == Control::DescriptionBox) {
+            window.setText(c, "Short.");
+            pumpFor(100);
+            EXPECT_FALSE(gtk_widget_get_visible(bar));
+            EXPECT_EQ(gtk_widget_get_allocated_width(content), fullWidth);
+        }
+    }
+}
+
 TEST_F(GtkMenuTest, ScreenReadersReadTheHeadingsAndTheCaption) {
     const auto name = [this](Control c) {
         const char* text = atk_object_get_name(gtk_widget_get_accessible(window.inner(c)));
