@@ -10,15 +10,18 @@
 
 namespace launcher {
 
-// The list that make-medium writes beside the launcher: one path a line, relative to the folder
-// that holds the list, in the order the files lie on the medium.
+// The list that make-medium writes beside the launcher, in the order the bytes lie on the medium:
+// one path a line, relative to the folder that holds the list, for a whole file, or the path, a
+// tab, an offset, a tab and a length (decimal bytes) for part of a file (a path may come on several
+// lines, one for each part).
 constexpr char kPreloadList[] = "preload.list";
 
-// Reads every file named in `folder`/kPreloadList into the page cache, in the list's order, and
-// returns the bytes read. A missing list reads nothing and returns 0 (a medium without the bundle
+// Reads every file or part named in `folder`/kPreloadList into the page cache, in the list's
+// order, and returns the bytes read. A missing list reads nothing and returns 0 (a medium without the bundle
 // has none); a file that is missing or cannot be read is skipped, since the loader will report it
 // in its own words when it needs it. Returns -1 and writes a message naming the list into `error`
-// when the list itself cannot be read or holds a path that leaves `folder`.
+// when the list itself cannot be read, holds a path that leaves `folder` or a part that is not an
+// offset and a positive length.
 long long preloadFiles(const char* folder, char* error, std::size_t errorSize);
 
 }  // namespace launcher

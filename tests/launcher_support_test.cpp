@@ -82,6 +82,14 @@ TEST(LauncherPreload, ReadsTheListedFilesAndRefusesPathsOutsideTheFolder) {
         {"b.so\n../b.so\n", -1, "preload.list, line 2: \"../b.so\" is not a path inside"},
         {"/etc/hostname\n", -1, "preload.list, line 1: \"/etc/hostname\" is not a path inside"},
         {"lib/../../x\n", -1, "line 1: \"lib/../../x\""},
+        // Parts of a file: offset and length; a part past the end reads what there is.
+        {"lib/a.so\t0\t4096\nlib/a.so\t299000\t5000\nb.so\t10\t20\n", 4096 + 1000 + 20, ""},
+        {"lib/a.so\t300000\t10\n", 0, ""},
+        {"b.so\t10\n", -1, "line 1: \"b.so\" is followed by \"10\", expected a tab, an offset"},
+        {"b.so\t-1\t5\n", -1, "line 1: \"b.so\" is followed by \"-1\t5\""},
+        {"b.so\t0\t0\n", -1, "line 1: \"b.so\" is followed by"},
+        {"b.so\t0\t5x\n", -1, "line 1: \"b.so\" is followed by"},
+        {"b.so\n../b.so\t0\t5\n", -1, "line 2: \"../b.so\" is not a path inside"},
     };
     for (const Case& c : cases) {
         std::ofstream(folder / launcher::kPreloadList) << c.list;

@@ -481,12 +481,31 @@ def step_bundle(p):
         problems.append(f"the launcher needs glibc {'.'.join(map(str, glibc))}, newer than 2.31")
     if any(not v.startswith("GLIBC_") for v in versions):
         problems.append(f"the launcher needs the C++ library: {sorted(versions)}")
-    # preload.list names every bundled file the launcher reads first, once each, ICU's data aside.
-    listed = (bundle / "preload.list").read_text().splitlines()
+    # preload.list names every bundled file the launcher reads first, ICU's data aside, each whole
+    # or in parts that lie in file order and hold every section the loader reads or writes.
+    lines = [line.split("\t") for line in (bundle / "preload.list").read_text().splitlines()]
+    listed = list(dict.fromkeys(line[0] for line in lines))
     files = sorted(str(x.relative_to(bundle)) for x in list((bundle / "lib").iterdir()) +
                    list((bundle / "plugins").rglob("*")) if x.is_file() and not x.name.startswith("libicudata"))
-    if sorted(listed) != files:
-        problems.append(f"preload.list holds {listed}, expected {files} in some order")
+    if sorted(listed) != files or [line[0] for line in lines] != sorted((line[0] for line in lines), key=listed.index):
+        problems.append(f"preload.list holds {listed}, expected {files} in some order, each file's lines together")
+    loader = {".dynsym", ".dynstr", ".gnu.hash", ".gnu.version", ".rela.dyn", ".rela.plt", ".plt", ".data.rel.ro",
+              ".dynamic", ".got", ".data", ".init_array"}
+    partial = 0
+    for name in listed:
+        size = (bundle / name).stat().st_size
+        parts = [(int(line[1]), int(line[2])) for line in lines if line[0] == name and len(line) == 3]
+        parts = parts or [(0, size)]
+        partial += sum(n for _, n in parts) < size
+        if any(a + n > b or b + m > size for (a, n), (b, m) in zip(parts, parts[1:] + [(size, 0)])):
+            problems.append(f"preload.list: the parts of {name} overlap, are out of order or pass its end: {parts}")
+        headers = run(["readelf", "-SW", bundle / name]).stdout
+        for section, offset, length in re.findall(r"\]\s+(\S+)\s+\S+\s+[0-9a-f]+\s+([0-9a-f]+)\s+([0-9a-f]+)", headers):
+            start, end = int(offset, 16), int(offset, 16) + int(length, 16)
+            if section in loader and not any(a <= start and end <= a + n for a, n in parts):
+                problems.append(f"preload.list leaves out {section} of {name}, which the loader reads")
+    if partial < 2:
+        problems.append(f"preload.list reads {partial} of the libraries in part, expected Qt's and ICU's at least")
     # A qt.conf would send the desktop's Qt to the bundled plugins.
     for name in ("qt.conf", "qt6.conf"):
         if (bundle / name).exists():
@@ -747,7 +766,8 @@ def step_iso(p):
                for m in re.finditer(r"^File data lba:\s*\d+\s*,\s*(\d+)\s*,\s*(\d+)\s*,\s*\d+\s*,\s*'([^']*)'", lba, re.M)}
     order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/discmenu-app.so", "/discmenu/discmenu-gtk.so",
              "/discmenu/preload.list"] + \
-        ["/discmenu/" + x for x in (p.bundle / "preload.list").read_text().splitlines()]
+        ["/discmenu/" + x for x in dict.fromkeys(line.split("\t")[0] for line in
+                                                 (p.bundle / "preload.list").read_text().splitlines())]
     check(all(name in extents for name in order), f"the image's layout report lacks files of {order}: {lba}")
     for before, after in zip(order, order[1:]):
         start, blocks = extents[before]
