@@ -27,6 +27,15 @@ void keepSettingsInMemory() {
     setenv("GSETTINGS_BACKEND", "memory", 1);
 }
 
+// The window draws nothing with OpenGL. Without this GDK's X11 back end probes GLX when it opens
+// the display, to choose its visuals: that loads Mesa's GLX and software renderer (with LLVM),
+// about half of a GTK window's start-up here. GDK reads the variable in gtk_init.
+void skipOpenGl() {
+    // The programs the menu starts get the user's value back (platform/userenvironment.h).
+    platform::recordUserValue("GDK_GL");
+    setenv("GDK_GL", "disable", 1);
+}
+
 }  // namespace
 
 std::string gtkMissingDisplay() {
@@ -48,6 +57,7 @@ std::string gtkMissingDisplay() {
 
 int runGtkMenu(int argc, char* argv[]) {
     keepSettingsInMemory();
+    skipOpenGl();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "%s\n", gtkMissingDisplay().c_str());
         return 1;

@@ -568,7 +568,8 @@ def step_installs(p):
 
 # What a set-up sees of the variables that autorun.sh and the launcher change or use.
 SEEN = ["QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "DISCMENU_VERBOSE", "DISCMENU_QT",
-        "DISCMENU_SAVED_VARS", "DISCMENU_SAVED_VAR_QT_QPA_PLATFORM", "GSETTINGS_BACKEND", "DISCMENU_NOT_QT"]
+        "DISCMENU_SAVED_VARS", "DISCMENU_SAVED_VAR_QT_QPA_PLATFORM", "GSETTINGS_BACKEND", "GDK_GL",
+        "DISCMENU_NOT_QT"]
 
 
 def step_environment(p):
@@ -587,7 +588,7 @@ def step_environment(p):
                               "QT_QPA_PLATFORM_PLUGIN_PATH": "", "DISCMENU_VERBOSE": "1"}),
         ("environment-bundled", {"QT_QPA_PLATFORM": "xcb", "DISCMENU_QT": "bundled"}),
         ("environment-gtk", {"DISCMENU_TOOLKIT": "gtk", "QT_QPA_PLATFORM": "wayland", "GSETTINGS_BACKEND": "dconf",
-                             "DISCMENU_VERBOSE": "1"}),
+                             "GDK_GL": "gles", "DISCMENU_VERBOSE": "1"}),
     ]
     for name, user in cases:
         with Desktop(p.work, name) as desktop:
