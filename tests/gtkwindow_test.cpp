@@ -14,6 +14,7 @@
 #include "core/menu.h"
 #include "gtk/menuwindow.h"
 #include "platform/fake/fakeplatform.h"
+#include "tests/threeentries.h"
 
 namespace {
 
@@ -69,23 +70,6 @@ void press(gtk::MenuWindow& window, guint keyval, GdkModifierType state = GdkMod
 std::string focusedName(gtk::MenuWindow& window) {
     GtkWidget* focus = gtk_window_get_focus(window.window());
     return focus ? gtk_widget_get_name(focus) : "(none)";
-}
-
-// Three entries, both document buttons on, the design's colours.
-catalogue::Module1 threeEntries() {
-    catalogue::Module1 m;
-    m.Title = "Sample";
-    m.DocumentFlags = {0, 1, 0, 1, 0};
-    m.ColourTable = {12632256, 16711680, 16777215, 16777215, 0, 12632256, 0, 16777215, 0};
-    for (int n = 1; n <= 3; ++n) {
-        m.ProgramName[n] = "Program " + std::to_string(n);
-        m.ProgramSize[n] = n * 100;
-        m.ProgramCommand[n] = "setup.sh";
-        m.ProgramFolder[n] = "program" + std::to_string(n);
-        m.ProgramDescription[n] = "Description of program " + std::to_string(n) + ".";
-    }
-    m.ProgramCount = 3;
-    return m;
 }
 
 class GtkWindowTest : public ::testing::TestWithParam<int> {};

@@ -28,6 +28,7 @@
 #include "qt/menuwindow.h"
 #include "qt/qtplatform.h"
 #include "qt/widgets.h"
+#include "tests/threeentries.h"
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
@@ -94,23 +95,6 @@ void showActive(QWidget& window) {
     QApplication::setActiveWindow(&window);
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
-}
-
-// Three entries, both document buttons on, the design's colours.
-catalogue::Module1 threeEntries() {
-    catalogue::Module1 m;
-    m.Title = "Sample";
-    m.DocumentFlags = {0, 1, 0, 1, 0};
-    m.ColourTable = {12632256, 16711680, 16777215, 16777215, 0, 12632256, 0, 16777215, 0};
-    for (int n = 1; n <= 3; ++n) {
-        m.ProgramName[n] = "Program " + std::to_string(n);
-        m.ProgramSize[n] = n * 100;
-        m.ProgramCommand[n] = "setup.sh";
-        m.ProgramFolder[n] = "program" + std::to_string(n);
-        m.ProgramDescription[n] = "Description of program " + std::to_string(n) + ".";
-    }
-    m.ProgramCount = 3;
-    return m;
 }
 
 class LayoutTest : public ::testing::Test {
