@@ -16,8 +16,15 @@ PluginSetup keepPluginsInBundle() {
     std::error_code error;
     const auto program = std::filesystem::canonical("/proc/self/exe", error);
     if (error) return setup;
+    // The bundle's core library lies in lib/ beside the program, or the launcher unpacked it from
+    // the bundle's pack into memory (launcher/bundlepack.h), which the loader names
+    // /proc/self/fd/N, a link to "/memfd:discmenu-bundle:libQt6Core.so.6 (deleted)".
     const auto core = std::filesystem::canonical(info.dli_fname, error);
-    if (error || core.parent_path() != program.parent_path() / "lib") return setup;
+    std::error_code notLink;
+    const bool unpacked = std::filesystem::read_symlink(info.dli_fname, notLink)
+                              .string()
+                              .starts_with("/memfd:discmenu-bundle:");
+    if (!unpacked && (error || core.parent_path() != program.parent_path() / "lib")) return setup;
 
     setup.bundled = true;
     const auto plugins = program.parent_path() / "plugins";

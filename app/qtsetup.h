@@ -15,9 +15,9 @@ struct PluginSetup {
 };
 
 // To be called before the QApplication is made. When Qt's core library was loaded from lib/
-// beside the program, Qt is told to look for plugins only in plugins/ beside the program, and a
-// QT_QPA_PLATFORM_PLUGIN_PATH, which would point it at another tree, is taken out of the
-// environment.
+// beside the program, or unpacked from the bundle's pack of lib/, Qt is told to look for plugins
+// only in plugins/ beside the program, and a QT_QPA_PLATFORM_PLUGIN_PATH, which would point it at
+// another tree, is taken out of the environment.
 PluginSetup keepPluginsInBundle();
 
 // To be called once the QApplication is made, before any program is started: puts back what

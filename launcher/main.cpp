@@ -24,13 +24,14 @@
 //     whose pages are in memory, about a millisecond, and only on systems with an unfit Qt;
 //     checking Qt's needs without loading them would mean reading every Qt library's ELF tables
 //     and reproducing the loader's search here, slower on every system where Qt serves.)
-//   - the bundled Qt always runs afresh with DISCMENU_QT=bundled: the fresh run reads the bundle's
-//     files in one pass in disk order (preload.list, launcher/preload.h), loads the menu library
-//     at once, and its run path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the
-//     system) finds the bundled Qt. The menu then takes its plugins from plugins/ beside it alone
-//     (app/qtsetup.cpp). The fresh run loads the menu library and the bundled X11 plugin first;
-//     where either does not load, it names every library the bundle needs and this system lacks
-//     in one message with the packages that hold them, and exits with 1.
+//   - the bundled Qt always runs afresh with DISCMENU_QT=bundled: the fresh run loads the bundled
+//     libraries from their packed copy (bundle.pack, launcher/bundlepack.h), or, where that does
+//     not serve, reads their files in one pass in disk order (preload.list, launcher/preload.h).
+//     It then loads the menu library, whose libraries are those loaded already or those its run
+//     path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the system) finds. The menu then takes
+//     its plugins from plugins/ beside it alone (app/qtsetup.cpp). The fresh run loads the menu library and
+//     the bundled X11 plugin first; where either does not load, it names every library the bundle needs and
+//     this system lacks in one message with the packages that hold them, and exits with 1.
 // On the Qt paths the menu takes the X11 plugin (QT_QPA_PLATFORM=xcb) and no plugin path meant for
 // another Qt (QT_PLUGIN_PATH, QT_QPA_PLATFORM_PLUGIN_PATH). The environment of the programs the
 // menu starts is the user's: what the launcher changes is recorded first (see
@@ -58,6 +59,7 @@
 #include <cstring>
 
 #include "launcher/bundlecheck.h"
+#include "launcher/bundlepack.h"
 #include "launcher/elfneeds.h"
 #include "launcher/glibc.h"
 #include "launcher/preload.h"
@@ -357,8 +359,18 @@ int runBundled(const char* folder, const char* library, int argc, char* argv[]) 
         say("cannot set the menu's environment: %s", std::strerror(errno));
         return 127;
     }
+    // The libraries from their packed copy where the medium has one and it serves here, else from
+    // their own files, read ahead in one pass. Where a library of the pack would not load (some
+    // library of the system missing), loading the menu below says so in full.
     char error[kReason];
-    if (launcher::preloadFiles(folder, error, sizeof error) < 0) say("reads the bundle as needed: %s", error);
+    int packed = 0;
+    long long packBytes = 0;
+    const launcher::PackResult pack =
+        launcher::loadBundlePack(folder, packed, packBytes, error, sizeof error);
+    if (pack == launcher::PackResult::kUnusable)
+        say("loads the bundled libraries from their own files: %s", error);
+    if (pack != launcher::PackResult::kLoaded && launcher::preloadFiles(folder, error, sizeof error) < 0)
+        say("reads the bundle as needed: %s", error);
 
     void* menu = dlopen(library, RTLD_NOW | RTLD_LOCAL);
     if (!menu) std::snprintf(failure, sizeof failure, "%s", dlerror());

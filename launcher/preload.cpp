@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "launcher/bundlepack.h"
+
 namespace launcher {
 
 namespace {
@@ -108,10 +110,7 @@ long long preloadFiles(const char* folder, char* error, std::size_t errorSize) {
             }
         }
         // Paths stay inside the folder: relative, and no ".." part.
-        const bool up = std::strcmp(start, "..") == 0 || std::strncmp(start, "../", 3) == 0 ||
-                        std::strstr(start, "/../") ||
-                        (std::strlen(start) >= 3 && std::strcmp(start + std::strlen(start) - 3, "/..") == 0);
-        if (*start == '/' || up) {
+        if (*start && !staysInside(start)) {
             std::snprintf(error, errorSize, "%s, line %d: \"%s\" is not a path inside %s", path, line, start,
                           folder);
             return -1;

@@ -1,13 +1,19 @@
 // What the launcher checks and does before it loads the menu: the C library the menu library needs
-// against the running one, and the bundle's files read ahead from the list make-medium writes.
+// against the running one, the bundle's files read ahead from the list make-medium writes, and its
+// libraries loaded from its pack.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
+#include "launcher/bundlepack.h"
 #include "launcher/elfneeds.h"
 #include "launcher/glibc.h"
 #include "launcher/preload.h"
@@ -100,6 +106,111 @@ TEST(LauncherPreload, ReadsTheListedFilesAndRefusesPathsOutsideTheFolder) {
     std::ofstream(folder / launcher::kPreloadList) << std::string(70000, 'x');
     EXPECT_EQ(launcher::preloadFiles(folder.c_str(), error, sizeof error), -1);
     EXPECT_NE(std::string(error).find("is longer than"), std::string::npos) << error;
+    fs::remove_all(folder);
+}
+
+std::string fileBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// `bytes` as one zstd frame of stored (raw) blocks, which any zstd decoder reads: the frame's
+// magic number, a header saying "one segment, 4-byte content size", then blocks of at most
+// 128 KiB, each with a 3-byte header (last block flag, type 0 = raw, size).
+std::string zstdFrame(const std::string& bytes) {
+    const auto le = [](std::uint32_t v, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i) out += char((v >> (8 * i)) & 0xff);
+        return out;
+    };
+    std::string frame = le(0xFD2FB528u, 4) + char(0xA0) + le(std::uint32_t(bytes.size()), 4);
+    std::size_t at = 0;
+    do {
+        const std::size_t n = std::min<std::size_t>(bytes.size() - at, 128 * 1024);
+        const bool last = at + n == bytes.size();
+        frame += le(std::uint32_t(n << 3 | (last ? 1 : 0)), 3) + bytes.substr(at, n);
+        at += n;
+    } while (at < bytes.size());
+    return frame;
+}
+
+bool loadedBySoname(const char* soname) {
+    void* handle = dlopen(soname, RTLD_NOW | RTLD_NOLOAD);
+    if (handle) dlclose(handle);
+    return handle != nullptr;
+}
+
+TEST(LauncherPack, LoadsThePacksLibrariesLeavesFirstAndNothingOfADamagedOne) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("pack_test." + std::to_string(getpid()));
+    fs::remove_all(folder);
+    fs::create_directories(folder / "lib");
+    const std::string leaf = fileBytes(PACK_LEAF), top = fileBytes(PACK_TOP);
+    ASSERT_FALSE(leaf.empty() || top.empty());
+    fs::copy_file(PACK_LEAF, folder / "lib/leaf.so");
+    const std::string magic = "discmenu-pack 1\n";
+    const auto line = [](const char* path, std::size_t size, std::size_t packed) {
+        return std::string(path) + "\t" + std::to_string(size) + "\t" + std::to_string(packed) + "\n";
+    };
+    const std::string leafFrame = zstdFrame(leaf), topFrame = zstdFrame(top);
+    std::string garbled = topFrame;
+    garbled[0] = 'x';  // no longer a zstd frame
+    char error[1024];
+    int loaded = -1;
+    long long bytes = -1;
+    EXPECT_EQ(launcher::loadBundlePack(folder.c_str(), loaded, bytes, error, sizeof error),
+              launcher::PackResult::kAbsent);
+
+    struct Case {
+        std::string pack;
+        launcher::PackResult result;
+        const char* message;
+    } cases[] = {
+        {"not a pack\n\n", launcher::PackResult::kUnusable,
+         "bundle.pack, line 1: expected \"discmenu-pack 1\""},
+        {magic + "lib/leaf.so\t12\n\n", launcher::PackResult::kUnusable, "line 2: expected a path, a tab"},
+        {magic + "lib/leaf.so\t0\t0\n\n", launcher::PackResult::kUnusable, "line 2: expected a path"},
+        {magic + "lib/../../leaf.so\t10\t0\n\n", launcher::PackResult::kUnusable, "line 2: the path leaves"},
+        {magic + "lib/leaf.so\t10\t0\n", launcher::PackResult::kUnusable, "line 3: the pack ends before"},
+        {magic + line("leaf.so", leaf.size(), leafFrame.size()) + "\n" + leafFrame.substr(1),
+         launcher::PackResult::kUnusable, "bytes of packed libraries, its list says"},
+        // The leaf unpacks well, but the top's frame is damaged: neither is loaded.
+        {magic + line("leaf.so", leaf.size(), leafFrame.size()) + line("top.so", top.size(), garbled.size()) +
+             "\n" + leafFrame + garbled,
+         launcher::PackResult::kUnusable, "cannot unpack top.so from"},
+        {magic + line("leaf.so", leaf.size() + 1, leafFrame.size()) + "\n" + leafFrame,
+         launcher::PackResult::kUnusable, "bytes from"},
+        // The top alone: the loader does not find the leaf it needs.
+        {magic + line("top.so", top.size(), topFrame.size()) + "\n" + topFrame,
+         launcher::PackResult::kNotLoaded, "libdiscmenu-packleaf.so.1"},
+    };
+    for (const Case& c : cases) {
+        std::ofstream(folder / launcher::kBundlePack, std::ios::binary) << c.pack;
+        error[0] = '\0';
+        EXPECT_EQ(launcher::loadBundlePack(folder.c_str(), loaded, bytes, error, sizeof error), c.result)
+            << c.pack;
+        EXPECT_EQ(loaded, 0);
+        EXPECT_NE(std::string(error).find(c.message), std::string::npos) << error;
+        EXPECT_FALSE(loadedBySoname("libdiscmenu-packleaf.so.1"));
+    }
+
+    // The leaf as it lies in the folder, then the top unpacked into memory, which finds it.
+    const std::string pack = magic + line("lib/leaf.so", leaf.size(), 0) +
+                             line("top.so", top.size(), topFrame.size()) + "\n" + topFrame;
+    std::ofstream(folder / launcher::kBundlePack, std::ios::binary) << pack;
+    ASSERT_EQ(launcher::loadBundlePack(folder.c_str(), loaded, bytes, error, sizeof error),
+              launcher::PackResult::kLoaded)
+        << error;
+    EXPECT_EQ(loaded, 2);
+    EXPECT_EQ(bytes, static_cast<long long>(pack.size()));
+    void* handle = dlopen("libdiscmenu-packtop.so.1", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(handle, nullptr) << "the top is not known by its soname";
+    auto* function = reinterpret_cast<int (*)()>(dlsym(handle, "packFixtureTop"));
+    ASSERT_NE(function, nullptr);
+    EXPECT_EQ(function(), 42);
+    const std::string maps = fileBytes("/proc/self/maps");
+    EXPECT_NE(maps.find("/memfd:discmenu-bundle:top.so"), std::string::npos);
+    EXPECT_NE(maps.find((folder / "lib/leaf.so").string()), std::string::npos);
     fs::remove_all(folder);
 }
 
