@@ -21,7 +21,8 @@ Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
   iso       the image holds the medium's files with their names, in the order a start reads them,
             its volume label is the cut title, and the menu runs from the extracted tree: on the
             system's Qt by itself, and on each path when told to (DISCMENU_TOOLKIT, DISCMENU_QT),
-            also where the environment names the system's Qt
+            also where the environment names the system's Qt; with its pack damaged, the bundled Qt
+            from lib/
   reproducible  a second image of the same SRC is byte-identical and FILE.sha256 holds its
             checksum; SOURCE_DATE_EPOCH dates the image
   nobundle  --no-bundled-qt: the medium holds the launcher and the two menus alone, 2 MiB at most
@@ -74,6 +75,8 @@ NEVER_BUNDLED = ["libc.so.6", "libm.so.6", "libstdc++.so.6", "libgcc_s.so.1", "l
 # launcher's one message.
 DESKTOP_LIBS = {"libharfbuzz.so.0": "libharfbuzz0b", "libxcb-randr.so.0": "libxcb-randr0"}
 PLUGINS = {"platforms/libqxcb.so"}
+# How /proc/PID/maps names a library the launcher unpacked from the bundle's pack into memory.
+PACKED_PREFIX = "/memfd:discmenu-bundle:"
 
 WINDOW_TIMEOUT = 30.0
 ACTION_TIMEOUT = 10.0
@@ -191,12 +194,15 @@ class Desktop(XSession):
         return process
 
 
-def check_window(desktop, process, bundle, on_system_qt=False, path=None):
+def check_window(desktop, process, bundle, on_system_qt=False, path=None, packed=None):
     """The menu's window shows the catalogue's caption and its icon, on the launcher's `path`:
     "bundled-qt" (every Qt library and plugin in the process comes from the bundle),
     "system-qt" (from the system, nothing of the bundle's lib/ and plugins/ loaded) or "gtk" (the
-    system's GTK 3 and no library of Qt at all). on_system_qt=True is path "system-qt"."""
+    system's GTK 3 and no library of Qt at all). on_system_qt=True is path "system-qt". On the
+    bundled Qt, the libraries of lib/ come from the bundle's pack, unpacked into memory, where
+    `packed` (by default: where the bundle has a pack), else from lib/ itself."""
     path = path or ("system-qt" if on_system_qt else "bundled-qt")
+    packed = (bundle / "bundle.pack").exists() if packed is None else packed
     window = desktop.wait_window(CAPTION, WINDOW_TIMEOUT, process)
     caption = desktop.x("xdotool", "getwindowname", window).strip()
     check(caption == CAPTION, f"caption {caption!r}, expected {CAPTION!r}")
@@ -205,12 +211,22 @@ def check_window(desktop, process, bundle, on_system_qt=False, path=None):
           f"the window has no icon: {icon.strip()}")
 
     bundled = {p.name for p in (bundle / "lib").iterdir()} if (bundle / "lib").is_dir() else set()
-    mapped = set()
+    mapped, unpacked = set(), set()
     for line in Path(f"/proc/{process.pid}/maps").read_text().splitlines():
         parts = line.split(maxsplit=5)
-        if len(parts) == 6 and parts[5].startswith("/"):
+        if len(parts) == 6 and parts[5].startswith(PACKED_PREFIX):
+            unpacked.add(parts[5][len(PACKED_PREFIX):].removesuffix(" (deleted)"))
+        elif len(parts) == 6 and parts[5].startswith("/"):
             mapped.add(parts[5])
-    names = {os.path.basename(m) for m in mapped}
+    names = {os.path.basename(m) for m in mapped} | unpacked
+    if path != "bundled-qt" or not packed:
+        check(not unpacked, f"the menu on {path} holds libraries unpacked from the bundle's pack: {sorted(unpacked)}")
+    else:
+        wanted = {n for n in bundled if not n.startswith("libicudata")}
+        check(unpacked == wanted, f"the menu unpacked {sorted(unpacked)} from the bundle's pack, expected {sorted(wanted)}")
+        from_files = sorted(m for m in mapped if m.startswith(str(bundle / "lib") + "/") and
+                            not os.path.basename(m).startswith("libicudata"))
+        check(not from_files, f"the menu on the bundle's pack loaded {from_files} from lib/ too")
     if path == "gtk":
         qt = sorted(m for m in mapped if os.path.basename(m).startswith("libQt") or "/qt6/" in m or
                     m.startswith(str(bundle / "lib") + "/"))
@@ -761,12 +777,13 @@ def step_iso(p):
     extract = run(["xorriso", "-osirrox", "on", "-indev", p.iso, "-extract", "/", tree])
     check(extract.returncode == 0, f"cannot extract the image: {extract.stderr}")
     # What a start reads lies first and together, in the order it is read: autorun.sh, the
-    # catalogue, the launcher, the two menus, preload.list, and the files of preload.list.
+    # catalogue, the launcher, the two menus, the bundle's pack, preload.list, and the files of
+    # preload.list (read instead of the pack where that does not serve).
     lba = run(["xorriso", "-indev", p.iso, "-find", "/", "-type", "f", "-exec", "report_lba", "--"]).stdout
     extents = {m.group(3): (int(m.group(1)), int(m.group(2)))
                for m in re.finditer(r"^File data lba:\s*\d+\s*,\s*(\d+)\s*,\s*(\d+)\s*,\s*\d+\s*,\s*'([^']*)'", lba, re.M)}
     order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/discmenu-app.so", "/discmenu/discmenu-gtk.so",
-             "/discmenu/preload.list"] + \
+             "/discmenu/bundle.pack", "/discmenu/preload.list"] + \
         ["/discmenu/" + x for x in dict.fromkeys(line.split("\t")[0] for line in
                                                  (p.bundle / "preload.list").read_text().splitlines())]
     check(all(name in extents for name in order), f"the image's layout report lacks files of {order}: {lba}")
@@ -815,6 +832,18 @@ def step_iso(p):
             wanted = ["(unset)", env.get("LD_LIBRARY_PATH", "(unset)"), env.get("QT_QPA_PLATFORM_PLUGIN_PATH", "(unset)")]
             check(lines and seen == wanted, f"{name}: the set-up saw DISCMENU_QT, LD_LIBRARY_PATH, "
                                             f"QT_QPA_PLATFORM_PLUGIN_PATH = {seen}, expected {wanted}")
+    # A damaged pack (a medium badly burnt, say) costs the bundled Qt its speed, not its start: the
+    # launcher says so and loads the libraries from lib/.
+    pack = tree / "discmenu" / "bundle.pack"
+    os.chmod(pack, 0o644)
+    with open(pack, "r+b") as f:
+        f.truncate(pack.stat().st_size // 2)
+    with Desktop(p.work, "iso-damaged-pack") as desktop:
+        menu = desktop.start(tree / "discmenu" / "discmenu", cwd=tree, DISCMENU_TOOLKIT="bundled")
+        check_window(desktop, menu, tree / "discmenu", path="bundled-qt", packed=False)
+        said = desktop.logs[-1].read_text(errors="replace")
+        check("discmenu: loads the bundled libraries from their own files: " in said and "is damaged" in said,
+              f"with a damaged pack the launcher said:\n{said}")
     remove_tree(tree)
 
 
