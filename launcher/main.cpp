@@ -28,10 +28,11 @@
 //     libraries from their packed copy (bundle.pack, launcher/bundlepack.h), or, where that does
 //     not serve, reads their files in one pass in disk order (preload.list, launcher/preload.h).
 //     It then loads the menu library, whose libraries are those loaded already or those its run
-//     path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the system) finds. The menu then takes
-//     its plugins from plugins/ beside it alone (app/qtsetup.cpp). The fresh run loads the menu library and
-//     the bundled X11 plugin first; where either does not load, it names every library the bundle needs and
-//     this system lacks in one message with the packages that hold them, and exits with 1.
+//     path (DT_RPATH $ORIGIN/lib, searched before LD_LIBRARY_PATH and the system) finds. The menu
+//     then takes its plugins from plugins/ beside it alone (app/qtsetup.cpp). The fresh run loads
+//     the menu library and the bundled X11 plugin first; where either does not load, it names
+//     every library the bundle needs and this system lacks in one message with the packages that
+//     hold them, and exits with 1.
 // On the Qt paths the menu takes the X11 plugin (QT_QPA_PLATFORM=xcb) and no plugin path meant for
 // another Qt (QT_PLUGIN_PATH, QT_QPA_PLATFORM_PLUGIN_PATH). The environment of the programs the
 // menu starts is the user's: what the launcher changes is recorded first (see
