@@ -192,6 +192,20 @@ int lineHeight(GtkWidget* widget, FontKind kind, int dpi) {
     return height;
 }
 
+// A text box the user reads, selects and copies from but does not type into, holding `text`,
+// with `margin` pixels left and right of its lines.
+GtkWidget* readOnlyTextView(const char* text, GtkWrapMode wrap, int margin) {
+    GtkWidget* view = gtk_text_view_new();
+    GtkTextView* textView = GTK_TEXT_VIEW(view);
+    gtk_text_view_set_editable(textView, FALSE);
+    gtk_text_view_set_accepts_tab(textView, FALSE);
+    gtk_text_view_set_wrap_mode(textView, wrap);
+    gtk_text_view_set_left_margin(textView, margin);
+    gtk_text_view_set_right_margin(textView, margin);
+    gtk_text_buffer_set_text(gtk_text_view_get_buffer(textView), text, -1);
+    return view;
+}
+
 // `content` (a tree view or a text view) with a vertical scroll bar at its right that shows only
 // while the content is longer than its room, and the mouse wheel over the content scrolling it.
 // A GtkScrolledWindow would do the same, but builds two scroll bars, eight edge gadgets and four
@@ -324,33 +338,17 @@ GtkWidget* MenuWindow::create(const ControlRow& row) {
         case Kind::TextBox: {
             // A one-line text view rather than a GtkEntry: the first GtkEntry of a process costs
             // some 40 ms, a third of a GTK window's start-up, for typing that this box refuses.
-            GtkWidget* view = gtk_text_view_new();
-            GtkTextView* text = GTK_TEXT_VIEW(view);
-            gtk_text_view_set_editable(text, FALSE);
-            gtk_text_view_set_accepts_tab(text, FALSE);
-            gtk_text_view_set_wrap_mode(text, GTK_WRAP_NONE);
-            gtk_text_view_set_left_margin(text, 2);
-            gtk_text_view_set_right_margin(text, 2);
+            GtkWidget* view = readOnlyTextView(row.caption, GTK_WRAP_NONE, 2);
             // The line in the middle of the box.
-            gtk_text_view_set_top_margin(text,
+            gtk_text_view_set_top_margin(GTK_TEXT_VIEW(view),
                                          std::max(0, (inside.height - lineHeight(view, row.font, dpi_)) / 2));
-            gtk_text_buffer_set_text(gtk_text_view_get_buffer(text), row.caption, -1);
             content = view;
             break;
         }
-        case Kind::MultiLineTextBox: {
-            GtkWidget* view = gtk_text_view_new();
-            GtkTextView* text = GTK_TEXT_VIEW(view);
-            gtk_text_view_set_editable(text, FALSE);
-            gtk_text_view_set_accepts_tab(text, FALSE);
-            gtk_text_view_set_wrap_mode(text, GTK_WRAP_WORD_CHAR);
-            gtk_text_view_set_left_margin(text, 4);
-            gtk_text_view_set_right_margin(text, 4);
-            gtk_text_view_set_top_margin(text, 4);
-            gtk_text_buffer_set_text(gtk_text_view_get_buffer(text), row.caption, -1);
-            content = view;
+        case Kind::MultiLineTextBox:
+            content = readOnlyTextView(row.caption, GTK_WRAP_WORD_CHAR, 4);
+            gtk_text_view_set_top_margin(GTK_TEXT_VIEW(content), 4);
             break;
-        }
         case Kind::ListBox: {
             items_ = gtk_list_store_new(1, G_TYPE_STRING);
             GtkWidget* view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(items_));
