@@ -900,8 +900,8 @@ def step_nobundle(p):
     for words in ("Qt: not bundled", "serves: desktops with GTK 3.24 or newer", "and desktops with Qt 6"):
         check(words in result.stdout, f"make-medium did not say {words!r}:\n{result.stdout}")
     inside = sorted(x.name for x in (out / "discmenu").iterdir())
-    check(inside == ["discmenu", "discmenu-app.so", "discmenu-gtk.so"],
-          f"discmenu/ holds {inside}, expected the launcher and the two menus")
+    check(inside == ["discmenu", "discmenu-app.so", "discmenu-gtk.so", "licenses", "version.txt"],
+          f"discmenu/ holds {inside}, expected the launcher, the two menus, the version and the licences")
     size = sum(x.stat().st_size for x in out.rglob("*") if x.is_file())
     check((out / "discmenu.exe").is_file() and size <= 2 * 1024 * 1024,
           f"the medium without Qt holds {size} bytes, more than 2 MiB (or lacks discmenu.exe)")
