@@ -438,9 +438,20 @@ def step_make(p):
         check(on_medium.get(path) == state, f"{path} differs on the medium: {on_medium.get(path)} != {state}")
 
 
+def licences_and_version(p, bundle):
+    """What every medium says of itself: which release it carries, and the notice of every
+    third-party part in it (packaging/licenses check)."""
+    version = re.search(r"^project\(discmenu VERSION ([0-9.]+)", (p.source / "CMakeLists.txt").read_text(), re.M)
+    said = (bundle / "version.txt").read_text() if (bundle / "version.txt").is_file() else None
+    check(said == f"discmenu {version.group(1)}\n", f"discmenu/version.txt holds {said!r}")
+    result = run(["python3", p.source / "packaging" / "licenses", "check", bundle])
+    check(result.returncode == 0, f"a part of the medium has no notice in discmenu/licenses:\n{result.stderr}")
+
+
 def step_bundle(p):
     bundle = p.bundle
     check(bundle.is_dir(), f"no bundle at {bundle} (did the make step run?)")
+    licences_and_version(p, bundle)
     problems = []
 
     libs = sorted(x.name for x in (bundle / "lib").iterdir())
@@ -906,6 +917,7 @@ def step_nobundle(p):
     check((out / "discmenu.exe").is_file() and size <= 2 * 1024 * 1024,
           f"the medium without Qt holds {size} bytes, more than 2 MiB (or lacks discmenu.exe)")
     print(f"medium without the bundled Qt: {size / 1024:.0f} KiB")
+    licences_and_version(p, out / "discmenu")
     # The menu library finds nothing of Qt beside it: no run path into a bundle.
     check(not dynamic_entries(out / "discmenu" / "discmenu-app.so", "RPATH"), "the menu still has a run path")
     # Kept for the "hidden" step, which runs it where neither toolkit can be seen.

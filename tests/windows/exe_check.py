@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks the built discmenu.exe by reading the file itself, without running it (no Wine).
 
-Usage: exe_check.py DISCMENU MACHINE   (MACHINE: i386 for the medium's program, amd64)
+Usage: exe_check.py DISCMENU MACHINE VERSION   (MACHINE: i386 for the medium's program, amd64;
+VERSION: the project's, as 1.0.0, which the version information must carry)
 
 What a medium's menu must be to start on every Windows from 7 on: a PE32 (PE32+ for amd64)
 program for the GUI subsystem whose subsystem version Windows 7 accepts, of a sane size, that
@@ -90,7 +91,7 @@ class Image:
         return {ident: list(leaves(target)) for ident, target in entries(root) if not ident & 0x80000000}
 
 
-def faults(path, machine):
+def faults(path, machine, version):
     with open(path, "rb") as file:
         data = file.read()
     image = Image(data)
@@ -118,6 +119,20 @@ def faults(path, machine):
     versions = resources.get(RT_VERSION, [])
     if len(versions) != 1 or struct.pack("<I", VERSION_SIGNATURE) not in versions[0]:
         found.append("no version information with its fixed file information")
+    else:
+        # The fixed part's file and product versions (major.minor, patch.0), and the strings.
+        fixed = versions[0].index(struct.pack("<I", VERSION_SIGNATURE))
+        numbers = struct.unpack_from("<IIII", versions[0], fixed + 8)
+        major, minor, patch = (int(n) for n in version.split("."))
+        wanted = (major << 16 | minor, patch << 16)
+        if numbers[0:2] != wanted or numbers[2:4] != wanted:
+            found.append(f"version numbers {numbers}, expected {version} as {wanted}")
+        for name in ("FileVersion", "ProductVersion"):
+            entry = name.encode("utf-16-le") + b"\0\0"
+            at = versions[0].find(entry)
+            text = versions[0][at + len(entry):].lstrip(b"\0")[:len(version) * 2].decode("utf-16-le", "replace")
+            if at < 0 or text != version:
+                found.append(f"{name} is {text!r}, expected {version!r}")
     manifests = resources.get(RT_MANIFEST, [])
     if len(manifests) != 1:
         found.append(f"{len(manifests)} manifests, expected 1")
@@ -130,18 +145,18 @@ def faults(path, machine):
 
 
 def main(argv):
-    if len(argv) != 3 or argv[2] not in MACHINES:
+    if len(argv) != 4 or argv[2] not in MACHINES:
         print(__doc__, file=sys.stderr)
         return 2
     try:
-        found = faults(argv[1], argv[2])
+        found = faults(argv[1], argv[2], argv[3])
     except (OSError, ValueError, struct.error) as error:
         found = [f"cannot be read as a Windows program: {error}"]
     for fault in found:
         print(f"{argv[1]}: {fault}", file=sys.stderr)
     if not found:
         print(f"{argv[1]}: {argv[2]} GUI program, {len(open(argv[1], 'rb').read())} bytes, system DLLs only, "
-              "icon, version and manifest")
+              f"icon, version {argv[3]} and manifest")
     return 1 if found else 0
 
 
