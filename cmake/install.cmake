@@ -21,7 +21,7 @@ if(DISCMENU_RUNTIME_DIR)
   endif()
   set(discmenu_libexec ${CMAKE_INSTALL_LIBDIR}/discmenu)
   install(DIRECTORY ${DISCMENU_RUNTIME_DIR}/ DESTINATION ${discmenu_libexec}/runtime USE_SOURCE_PERMISSIONS)
-  install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/catalogue-labels ${PROJECT_SOURCE_DIR}/packaging/licenses
+  install(PROGRAMS ${PROJECT_SOURCE_DIR}/packaging/catalogue-labels
           DESTINATION ${discmenu_libexec})
   # make-medium finds the runtime relative to itself, wherever the tree is installed.
   file(RELATIVE_PATH DISCMENU_RUNTIME_FROM_BIN /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${discmenu_libexec}/runtime)
