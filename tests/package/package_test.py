@@ -28,7 +28,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
 from xsession import TestFailure, XSession, check, end_process, wait_until  # noqa: E402
 
 SKIP = 77
-CAPTION = "Sample Software Collection"
+CAPTION = "Sample Software Collection (Winter Edition)"
 SAMPLE = "/usr/share/doc/discmenu/examples/sample-cd"
 USER = "publisher"
 
@@ -163,14 +163,16 @@ def main(argv):
         print(f"{suite}: the editor saved its edit")
 
         # The medium made there, started as a user starts it.
-        menu = subprocess.Popen(root.command("exec ./medium/autorun.sh", USER,
-                                             [f"DISPLAY={desktop.display}", "DISCMENU_VERBOSE=1"]),
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+        log = Path(scratch) / "menu.log"
+        with open(log, "wb") as out:
+            menu = subprocess.Popen(root.command("exec ./medium/autorun.sh", USER,
+                                                 [f"DISPLAY={desktop.display}", "DISCMENU_VERBOSE=1"]),
+                                    stdout=out, stderr=subprocess.STDOUT)
         desktop.processes.append(menu)
-        desktop.wait_window(CAPTION, 60, menu)
+        desktop.wait_window(CAPTION, 60, menu, output=lambda: log.read_text(errors="replace"))
         end_process(menu)
         print(f"{suite}: the medium made there shows its window; the launcher said: "
-              f"{menu.stdout.read().strip()}")
+              f"{log.read_text(errors='replace').strip()}")
 
         # Purged, nothing of it is left.
         expect(root.run("DEBIAN_FRONTEND=noninteractive apt-get purge -y -q discmenu"), "apt-get purge")
