@@ -58,9 +58,14 @@ bool glibcServes(const ElfNeeds& needs, const char* running, const char* what, c
                  std::size_t reasonSize) {
     const char* needed = newestGlibcNeeded(needs);
     if (!needed || compareVersions(running, needed) >= 0) return true;
-    std::snprintf(reason, reasonSize, "%s needs the C library glibc %s or newer; this system has glibc %s",
-                  what, needed, running);
+    describeOldGlibc(what, needed, running, reason, reasonSize);
     return false;
+}
+
+void describeOldGlibc(const char* what, const char* needed, const char* running, char* out,
+                      std::size_t size) {
+    std::snprintf(out, size, "%s needs the C library glibc %s or newer; this system has glibc %s", what,
+                  needed, running);
 }
 
 }  // namespace launcher

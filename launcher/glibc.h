@@ -29,4 +29,7 @@ const char* runningGlibc();
 bool glibcServes(const ElfNeeds& needs, const char* running, const char* what, char* reason,
                  std::size_t reasonSize);
 
+// The sentence glibcServes writes: `what` needs glibc `needed` or newer, the system has `running`.
+void describeOldGlibc(const char* what, const char* needed, const char* running, char* out, std::size_t size);
+
 }  // namespace launcher

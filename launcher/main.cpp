@@ -19,11 +19,13 @@
 // One process never holds two toolkits, nor the system's Qt beside the bundled one:
 //   - a Qt check that fails after loading some of the system's Qt libraries (an older Qt 6, one
 //     without its X11 plugin) starts the launcher afresh (exec, same process) to check GTK, with
-//     DISCMENU_NOT_QT carrying why Qt did not serve. Where the desktop has no Qt at all, nothing
-//     of Qt loads and GTK is checked at once. (Re-running costs one exec of this small program,
-//     whose pages are in memory, about a millisecond, and only on systems with an unfit Qt;
-//     checking Qt's needs without loading them would mean reading every Qt library's ELF tables
-//     and reproducing the loader's search here, slower on every system where Qt serves.)
+//     DISCMENU_NOT_QT carrying when the first run started and what its Qt check found, in the
+//     strict encoding of launcher/decision.h (a value it does not read counts as none). Where
+//     the desktop has no Qt at all, nothing of Qt loads and GTK is checked at once. (Re-running
+//     costs one exec of this small program, whose pages are in memory, about a millisecond, and
+//     only on systems with an unfit Qt; checking Qt's needs without loading them would mean
+//     reading every Qt library's ELF tables and reproducing the loader's search here, slower on
+//     every system where Qt serves.)
 //   - the bundled Qt always runs afresh with DISCMENU_QT=bundled: the fresh run loads the bundled
 //     libraries from their packed copy (bundle.pack, launcher/bundlepack.h), or, where that does
 //     not serve, reads their files in one pass in disk order (preload.list, launcher/preload.h).
@@ -43,6 +45,10 @@
 // DISCMENU_QT=bundled is the same as DISCMENU_TOOLKIT=bundled. DISCMENU_VERBOSE=1 says on
 // standard error which path was taken, why, and how long the decision took.
 //
+// Which of these paths to take is decided from facts alone in launcher/decision.h; this file
+// gathers the facts as the decision asks for them (the checks above, the C library, the display)
+// and carries the decision out.
+//
 // Plain C++ on the C library alone (no exceptions, no standard C++ library), so that it starts
 // and can say what is missing even where the desktop lacks what the menu needs.
 #include <dlfcn.h>
@@ -61,6 +67,7 @@
 
 #include "launcher/bundlecheck.h"
 #include "launcher/bundlepack.h"
+#include "launcher/decision.h"
 #include "launcher/elfneeds.h"
 #include "launcher/glibc.h"
 #include "launcher/preload.h"
@@ -70,12 +77,12 @@ namespace {
 
 constexpr const char kQtLibrary[] = "discmenu-app.so";
 constexpr const char kGtkLibrary[] = "discmenu-gtk.so";
-constexpr const char kBundledCore[] = "lib/libQt6Core.so.6";
-constexpr unsigned kGtkMinor = 24;  // GTK 3.24: the oldest the GTK menu is built for
 constexpr const char kPlugin[] = "platforms/libqxcb.so";
 constexpr const char kBundledPlugin[] = "plugins/platforms/libqxcb.so";
-constexpr std::size_t kText = PATH_MAX + 512;
-constexpr std::size_t kReason = 2 * kText;  // a message that quotes a path or a loader error
+constexpr std::size_t kText = launcher::kDetail;
+constexpr std::size_t kReason = launcher::kReason;  // a message that quotes a path or a loader error
+using launcher::Finding;
+using launcher::Step;
 
 __attribute__((format(printf, 1, 2))) void say(const char* format, ...) {
     std::fputs("discmenu: ", stderr);
@@ -144,114 +151,102 @@ bool systemPluginFolder(char* out) {
 }
 
 // Loads every library `needs` names from the system and looks up every symbol version it imports
-// (dlopen, dlvsym): the system's own loader answers. Libraries that do not load go to `missing`;
-// `loadedQt` tells whether a library of Qt stayed loaded (a fresh run must then take any other
-// toolkit). True when all resolve; otherwise `reason` says what is missing, the first thing found.
-bool librariesServe(const launcher::ElfNeeds& needs, char* reason, launcher::MissingLibraries& missing,
-                    bool& loadedQt) {
-    reason[0] = '\0';
+// (dlopen, dlvsym): the system's own loader answers. Libraries that do not load go to
+// `found.missing`; `found.loadedQt` tells whether a library of Qt stayed loaded (a fresh run must
+// then take any other toolkit). True when all resolve; otherwise `found` holds the first thing
+// found missing.
+bool librariesServe(const launcher::ElfNeeds& needs, launcher::ToolkitFacts& found) {
+    bool failed = false;
     for (int i = 0; i < needs.neededCount; ++i) {
         const char* soname = needs.needed[i];
         if (dlopen(soname, RTLD_LAZY | RTLD_GLOBAL)) {
-            if (std::strncmp(soname, "libQt", 5) == 0) loadedQt = true;
+            if (std::strncmp(soname, "libQt", 5) == 0) found.loadedQt = true;
             continue;
         }
         const char* said = dlerror();
         char name[launcher::MissingLibraries::kName];
         const bool named = said && launcher::missingFromLoaderError(soname, said, name);
-        missing.add(named ? name : soname);
-        if (reason[0]) continue;
-        if (named && std::strcmp(name, soname) != 0) {
-            std::snprintf(reason, kReason, "the system lacks %s, which %s needs (%s)", name, soname, said);
-        } else {
-            std::snprintf(reason, kReason, "the system lacks %s (%s)", soname, said ? said : "");
-        }
+        found.missing.add(named ? name : soname);
+        if (failed) continue;
+        failed = true;
+        found.set(Finding::kLibraryMissing, named ? name : soname,
+                  named && std::strcmp(name, soname) != 0 ? soname : "", said);
     }
-    if (reason[0]) return false;
+    if (failed) return false;
     for (int i = 0; i < needs.symbolCount; ++i) {
         const launcher::ImportedSymbol& symbol = needs.symbols[i];
         if (symbol.weak) continue;
-        const void* found = symbol.version ? dlvsym(RTLD_DEFAULT, symbol.name, symbol.version)
-                                           : dlsym(RTLD_DEFAULT, symbol.name);
-        if (!found) {
-            std::snprintf(reason, kReason, "the system's libraries lack %s%s%s%s%s", symbol.name,
-                          symbol.version ? " of version " : "", symbol.version ? symbol.version : "",
-                          symbol.library ? " from " : "", symbol.library ? symbol.library : "");
+        const void* address = symbol.version ? dlvsym(RTLD_DEFAULT, symbol.name, symbol.version)
+                                             : dlsym(RTLD_DEFAULT, symbol.name);
+        if (!address) {
+            found.set(Finding::kSymbolMissing, symbol.name, symbol.version, symbol.library);
             return false;
         }
     }
     return true;
 }
 
-// Reads what `library` needs and checks it against the running C library; false with `reason`
-// when the file cannot be read or needs a newer glibc (`glibcTooOld` then tells which).
-bool readNeeds(const char* library, const char* what, launcher::ElfNeeds& needs, char* reason,
-               bool* glibcTooOld = nullptr) {
-    if (!launcher::readElfNeeds(library, needs, reason, kReason)) return false;
-    if (launcher::glibcServes(needs, launcher::runningGlibc(), what, reason, kReason)) return true;
-    if (glibcTooOld) *glibcTooOld = true;
+// Reads what `library` needs and checks it against the running C library; false with the finding
+// in `found` when the file cannot be read or needs a newer glibc.
+bool readNeeds(const char* library, launcher::ElfNeeds& needs, launcher::ToolkitFacts& found) {
+    char error[kReason];
+    if (!launcher::readElfNeeds(library, needs, error, sizeof error)) {
+        found.set(Finding::kUnreadable, error);
+        return false;
+    }
+    const char* needed = launcher::newestGlibcNeeded(needs);
+    if (!needed || launcher::compareVersions(launcher::runningGlibc(), needed) >= 0) return true;
+    found.set(Finding::kOldGlibc, needed);
     launcher::freeElfNeeds(needs);
     return false;
 }
 
-// True when the desktop's own Qt serves the menu library `library` (see the top of this file); its
-// libraries are then loaded, for all to use. Otherwise `reason` says what is missing.
-bool systemQtServes(const char* library, char* reason, bool& loadedQt, bool& glibcTooOld) {
+// Checks whether the desktop's own Qt serves the menu library `library` (see the top of this file);
+// its libraries are then loaded, for all to use. Always leaves a finding in `found`.
+void checkSystemQt(const char* library, launcher::ToolkitFacts& found) {
     launcher::ElfNeeds needs;
-    if (!readNeeds(library, "the menu on the system's Qt", needs, reason, &glibcTooOld)) return false;
-    static launcher::MissingLibraries missing;
-    const bool served = librariesServe(needs, reason, missing, loadedQt);
+    if (!readNeeds(library, needs, found)) return;
+    const bool served = librariesServe(needs, found);
     launcher::freeElfNeeds(needs);
-    if (!served) return false;
-    loadedQt = true;
+    if (!served) return;
+    found.loadedQt = true;
     char folder[kText], plugin[kText];
-    if (!systemPluginFolder(folder) || !join(plugin, folder, kPlugin)) {
-        std::snprintf(reason, kReason, "the system's Qt does not name its plugin folder");
-        return false;
-    }
-    if (access(plugin, R_OK) != 0) {
-        std::snprintf(reason, kReason, "the system's Qt has no X11 platform plugin %s", plugin);
-        return false;
-    }
-    if (!dlopen(plugin, RTLD_LAZY | RTLD_LOCAL)) {
-        std::snprintf(reason, kReason, "the system's X11 platform plugin does not load (%s)", dlerror());
-        return false;
-    }
-    return true;
+    if (!systemPluginFolder(folder) || !join(plugin, folder, kPlugin))
+        return found.set(Finding::kNoPluginFolder);
+    if (access(plugin, R_OK) != 0) return found.set(Finding::kNoPlugin, plugin);
+    if (!dlopen(plugin, RTLD_LAZY | RTLD_LOCAL)) return found.set(Finding::kPluginFails, dlerror());
+    found.set(Finding::kServes);
 }
 
-// True when the desktop's GTK 3, 3.24 or newer, serves the GTK menu library `library`: its
+// Checks whether the desktop's GTK 3, 3.24 or newer, serves the GTK menu library `library`: its
 // libraries and symbols resolve from the system (loaded, for all to use) and GTK says it is
-// compatible with 3.24.0. Otherwise `reason` says why, and `missing` names the libraries that
-// did not load. `version` receives GTK's version ("3.24.38").
-bool systemGtkServes(const char* library, char* reason, launcher::MissingLibraries& missing, char* version) {
-    if (access(library, R_OK) != 0) {
-        std::snprintf(reason, kReason, "the medium has no GTK menu (%s: %s)", library, std::strerror(errno));
-        return false;
-    }
+// compatible with 3.24.0. Always leaves a finding in `found`, and GTK's version ("3.24.38") where
+// GTK said it.
+void checkSystemGtk(const char* library, launcher::ToolkitFacts& found) {
+    if (access(library, R_OK) != 0) return found.set(Finding::kNoMenu, library, std::strerror(errno));
     launcher::ElfNeeds needs;
-    if (!readNeeds(library, "the menu on GTK 3", needs, reason)) return false;
-    bool loadedQt = false;
-    const bool served = librariesServe(needs, reason, missing, loadedQt);
+    if (!readNeeds(library, needs, found)) return;
+    const bool served = librariesServe(needs, found);
     launcher::freeElfNeeds(needs);
-    if (!served) return false;
+    if (!served) return;
     using Check = const char* (*)(unsigned, unsigned, unsigned);
     using Part = unsigned (*)();
     auto* check = reinterpret_cast<Check>(dlsym(RTLD_DEFAULT, "gtk_check_version"));
     auto* major = reinterpret_cast<Part>(dlsym(RTLD_DEFAULT, "gtk_get_major_version"));
     auto* minor = reinterpret_cast<Part>(dlsym(RTLD_DEFAULT, "gtk_get_minor_version"));
     auto* micro = reinterpret_cast<Part>(dlsym(RTLD_DEFAULT, "gtk_get_micro_version"));
-    if (!check || !major || !minor || !micro) {
-        std::snprintf(reason, kReason, "the system's GTK does not say its version");
-        return false;
-    }
-    std::snprintf(version, 32, "%u.%u.%u", major(), minor(), micro());
-    if (check(3, kGtkMinor, 0)) {
-        std::snprintf(reason, kReason, "the system's GTK is %s; the menu needs GTK 3.%u or newer", version,
-                      kGtkMinor);
-        return false;
-    }
-    return true;
+    if (!check || !major || !minor || !micro) return found.set(Finding::kNoGtkVersion);
+    std::snprintf(found.version, sizeof found.version, "%u.%u.%u", major(), minor(), micro());
+    found.set(check(3, launcher::kGtkMinor, 0) ? Finding::kGtkTooOld : Finding::kServes);
+}
+
+// Checks the C library the menu library `library` needs, for the bundled Qt; leaves kServes,
+// kUnreadable or kOldGlibc in `found`.
+void checkBundledNeeds(const char* library, launcher::ToolkitFacts& found) {
+    launcher::ElfNeeds needs;
+    if (!readNeeds(library, needs, found)) return;
+    launcher::freeElfNeeds(needs);
+    found.set(Finding::kServes);
 }
 
 // True when the X display DISPLAY names can be reached: for a local display (":N", "unix:N"), its
@@ -279,6 +274,16 @@ bool xDisplayUsable() {
         if (reached) return true;
     }
     return false;
+}
+
+// What the session shows windows on: X11 where DISPLAY answers, else Wayland where
+// WAYLAND_DISPLAY is set, else nothing the launcher can tell.
+launcher::Display displayKind() {
+    if (xDisplayUsable()) return launcher::Display::kX11;
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!wayland || !*wayland) return launcher::Display::kNone;
+    const char* display = std::getenv("DISPLAY");
+    return display && *display ? launcher::Display::kWaylandXUnreachable : launcher::Display::kWaylandOnly;
 }
 
 // The Qt paths take the X11 platform plugin (every Wayland desktop also runs X11 programs; the
@@ -332,30 +337,19 @@ int tellUser(const char* message) {
 // True when the medium carries a Qt of its own (make-medium without --no-bundled-qt).
 bool bundleCarried(const char* folder) {
     char core[kText];
-    return join(core, folder, kBundledCore) && access(core, F_OK) == 0;
+    return join(core, folder, launcher::kBundledCore) && access(core, F_OK) == 0;
 }
 
 // Runs the menu on the bundled Qt in `folder` (the launcher's), in a fresh run that has loaded no
-// library of the system's Qt or GTK. The bundle's files are read in one pass in disk order first
-// (preload.list). The menu library and the X11 plugin are loaded first (the plugin as Qt loads
-// it, so Qt later finds it loaded): where the system lacks what they need, the user is told every
-// missing library at once and the status is 1.
+// library of the system's Qt or GTK; the medium carries the bundle and the C library serves its
+// menu library `library` (launcher/decision.h has checked). The bundle's libraries come from their
+// pack, or their files are read in one pass in disk order first (preload.list). The menu library
+// and the X11 plugin are loaded first (the plugin as Qt loads it, so Qt later finds it loaded):
+// where the system lacks what they need, the user is told every missing library at once and the
+// status is 1.
 int runBundled(const char* folder, const char* library, int argc, char* argv[]) {
     static char message[16384];
     char failure[kReason] = "";
-    if (!bundleCarried(folder)) {
-        std::snprintf(
-            message, sizeof message,
-            "the menu cannot start on the bundled Qt: this medium carries no Qt of its own (%s is missing)",
-            kBundledCore);
-        return tellUser(message);
-    }
-    launcher::ElfNeeds needs;
-    if (!readNeeds(library, "the menu on the Qt this medium carries", needs, failure)) {
-        std::snprintf(message, sizeof message, "the menu cannot start: %s", failure);
-        return tellUser(message);
-    }
-    launcher::freeElfNeeds(needs);
     if (!setQtEnvironment()) {
         say("cannot set the menu's environment: %s", std::strerror(errno));
         return 127;
@@ -404,28 +398,10 @@ int startAfresh(char* argv[], const char* name, const char* value) {
     return 127;
 }
 
-// What the launcher was told to take: DISCMENU_TOOLKIT=qt|gtk|bundled, or DISCMENU_QT=bundled.
-enum class Choice { kDecide, kQt, kGtk, kBundled };
-
-Choice toldChoice() {
-    // A fresh run after the Qt check says nothing of a wrong setting: the first run said it.
-    const bool fresh = std::getenv("DISCMENU_NOT_QT") != nullptr;
-    const char* qt = std::getenv("DISCMENU_QT");
-    if (qt && std::strcmp(qt, "bundled") == 0) return Choice::kBundled;
-    if (qt && *qt && !fresh) say("DISCMENU_QT is \"%s\"; expected bundled or nothing; ignored", qt);
-    const char* toolkit = std::getenv("DISCMENU_TOOLKIT");
-    if (!toolkit || !*toolkit) return Choice::kDecide;
-    if (std::strcmp(toolkit, "qt") == 0) return Choice::kQt;
-    if (std::strcmp(toolkit, "gtk") == 0) return Choice::kGtk;
-    if (std::strcmp(toolkit, "bundled") == 0) return Choice::kBundled;
-    if (!fresh) say("DISCMENU_TOOLKIT is \"%s\"; expected qt, gtk or bundled; deciding by itself", toolkit);
-    return Choice::kDecide;
-}
-
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    double started = now();
+    const double started = now();
     char self[kText];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) {
@@ -441,108 +417,94 @@ int main(int argc, char* argv[]) {
     }
     const char* verboseSetting = std::getenv("DISCMENU_VERBOSE");
     const bool verbose = verboseSetting && *verboseSetting && std::strcmp(verboseSetting, "0") != 0;
-    const Choice choice = toldChoice();
-    static char qtReason[kReason], gtkReason[kReason], message[16384];
-    static launcher::MissingLibraries gtkMissing;
-    char gtkVersion[32] = "";
 
-    if (choice == Choice::kBundled) {
-        // Also the fresh run the launcher starts for the bundled Qt; it says nothing more.
-        unsetenv("DISCMENU_QT");
-        if (verbose)
-            say("runs on the bundled Qt (%s=bundled)",
-                std::getenv("DISCMENU_TOOLKIT") ? "DISCMENU_TOOLKIT" : "DISCMENU_QT");
-        return runBundled(self, qtLibrary, argc, argv);
-    }
-    if (choice == Choice::kQt || choice == Choice::kGtk) {
-        const bool qt = choice == Choice::kQt;
-        bool loadedQt = false, glibcTooOld = false;
-        const bool served = qt ? systemQtServes(qtLibrary, qtReason, loadedQt, glibcTooOld)
-                               : systemGtkServes(gtkLibrary, gtkReason, gtkMissing, gtkVersion);
-        if (!served) {
-            std::snprintf(message, sizeof message,
-                          "the menu cannot start on the system's %s (DISCMENU_TOOLKIT=%s): %s",
-                          qt ? "Qt" : "GTK 3", qt ? "qt" : "gtk", qt ? qtReason : gtkReason);
-            return tellUser(message);
-        }
-        if (qt && !setQtEnvironment()) {
-            say("cannot set the menu's environment: %s", std::strerror(errno));
-            return 127;
-        }
-        if (verbose)
-            say("runs on the system's %s (DISCMENU_TOOLKIT=%s)", qt ? "Qt" : "GTK 3", qt ? "qt" : "gtk");
-        return runMenu(qt ? qtLibrary : gtkLibrary, argc, argv);
-    }
-
-    // Deciding by itself: the desktop's Qt, else its GTK 3, else the bundled Qt, else a message.
-    // A fresh run after a Qt check that left Qt libraries loaded starts at GTK: DISCMENU_NOT_QT
-    // carries when the first run started and why Qt did not serve.
-    bool glibcTooOld = false;
-    bool checkQt = true;
-    if (const char* notQt = std::getenv("DISCMENU_NOT_QT")) {
-        char* rest = nullptr;
-        started = std::strtod(notQt, &rest);
-        std::snprintf(qtReason, sizeof qtReason, "%s", *rest == ' ' ? rest + 1 : rest);
+    // The facts known at once; the checks that load libraries are made as the decision asks.
+    static launcher::Facts facts;
+    facts.qtSetting = std::getenv("DISCMENU_QT");
+    facts.toolkitSetting = std::getenv("DISCMENU_TOOLKIT");
+    facts.display = displayKind();
+    facts.runningGlibc = launcher::runningGlibc();
+    if (const char* state = std::getenv("DISCMENU_NOT_QT")) {
+        launcher::parseEarlierRun(state, facts.earlier);  // a malformed value counts as none
         unsetenv("DISCMENU_NOT_QT");
-        checkQt = false;
     }
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    if (checkQt && wayland && *wayland && !xDisplayUsable()) {
-        // The menu's Qt shows through X11 alone; GTK runs on Wayland itself.
-        std::snprintf(qtReason, sizeof qtReason, "a Wayland session without X11 (WAYLAND_DISPLAY is set, %s)",
-                      std::getenv("DISPLAY") && *std::getenv("DISPLAY") ? "DISPLAY cannot be reached"
-                                                                        : "DISPLAY is not");
-        checkQt = false;
+    char warnings[2][launcher::kLine];
+    const int warningCount = launcher::settingWarnings(facts, warnings);
+    for (int i = 0; i < warningCount; ++i) say("%s", warnings[i]);
+
+    static launcher::Decision decision;
+    bool decided = false;
+    // Each round fills one fact the decision asked for; there are four.
+    for (int round = 0; round < 5 && !decided; ++round) {
+        launcher::decide(facts, decision);
+        switch (decision.step) {
+            case Step::kCheckQt:
+                checkSystemQt(qtLibrary, facts.qt);
+                break;
+            case Step::kCheckGtk:
+                checkSystemGtk(gtkLibrary, facts.gtk);
+                break;
+            case Step::kCheckBundle:
+                facts.bundleCarried = bundleCarried(self) ? launcher::Known::kYes : launcher::Known::kNo;
+                break;
+            case Step::kReadBundledNeeds:
+                checkBundledNeeds(qtLibrary, facts.bundledNeeds);
+                break;
+            default:
+                decided = true;
+        }
     }
-    if (checkQt) {
-        bool loadedQt = false;
-        if (systemQtServes(qtLibrary, qtReason, loadedQt, glibcTooOld)) {
+    if (!decided) {
+        say("cannot decide which toolkit to take");
+        return 127;
+    }
+
+    // Which path was taken and why, for DISCMENU_VERBOSE: said just before the path is taken.
+    const double from = facts.earlier.present ? facts.earlier.startedMs : started;
+    const auto sayWhy = [&]() {
+        if (!verbose || !decision.said[0]) return;
+        if (decision.timed) {
+            say("%s (decided in %.1f ms)", decision.said, now() - from);
+        } else {
+            say("%s", decision.said);
+        }
+    };
+    switch (decision.step) {
+        case Step::kRunQt:
             if (!setQtEnvironment()) {
                 say("cannot set the menu's environment: %s", std::strerror(errno));
                 return 127;
             }
-            unsetenv("DISCMENU_QT");
-            if (verbose) say("runs on the system's Qt (decided in %.1f ms)", now() - started);
+            if (!decision.forced) unsetenv("DISCMENU_QT");
+            sayWhy();
             return runMenu(qtLibrary, argc, argv);
-        }
-        if (loadedQt) {
-            // GTK must not meet the Qt libraries this check loaded: a fresh run checks GTK.
-            static char state[kReason + 64];
-            std::snprintf(state, sizeof state, "%.3f %s", started, qtReason);
+        case Step::kRunGtk:
+            sayWhy();
+            return runMenu(gtkLibrary, argc, argv);
+        case Step::kRunBundled:
+            // Also the fresh run the launcher starts for the bundled Qt, which says nothing more.
+            unsetenv("DISCMENU_QT");
+            sayWhy();
+            return runBundled(self, qtLibrary, argc, argv);
+        case Step::kStartAfreshForGtk: {
+            // GTK must not meet the Qt libraries the Qt check loaded: a fresh run checks GTK.
+            static char state[3 * 3 * launcher::kDetail + 64];
+            if (!launcher::encodeEarlierRun(started, facts.qt, state, sizeof state)) {
+                say("cannot say to its fresh run why the system's Qt does not serve");
+                return 127;
+            }
             return startAfresh(argv, "DISCMENU_NOT_QT", state);
         }
+        case Step::kStartBundled:
+            sayWhy();
+            // The fresh run says nothing more: it was told what to take, and why is said above.
+            if (!platform::recordUserValue("DISCMENU_VERBOSE") || unsetenv("DISCMENU_VERBOSE") != 0) {
+                say("cannot set the environment of its fresh run: %s", std::strerror(errno));
+                return 127;
+            }
+            return startAfresh(argv, "DISCMENU_QT", "bundled");
+        default:
+            sayWhy();
+            return tellUser(decision.message);
     }
-    if (systemGtkServes(gtkLibrary, gtkReason, gtkMissing, gtkVersion)) {
-        if (verbose)
-            say("runs on the system's GTK %s: %s (decided in %.1f ms)", gtkVersion, qtReason,
-                now() - started);
-        return runMenu(gtkLibrary, argc, argv);
-    }
-    const bool x11 = !(wayland && *wayland) || xDisplayUsable();
-    const bool carried = bundleCarried(self);
-    if (carried && x11 && !glibcTooOld) {
-        if (verbose)
-            say("runs on the bundled Qt: %s; %s (decided in %.1f ms)", qtReason, gtkReason, now() - started);
-        // The fresh run says nothing more: it was told what to take, and why is said above.
-        if (!platform::recordUserValue("DISCMENU_VERBOSE") || unsetenv("DISCMENU_VERBOSE") != 0) {
-            say("cannot set the environment of its fresh run: %s", std::strerror(errno));
-            return 127;
-        }
-        return startAfresh(argv, "DISCMENU_QT", "bundled");
-    }
-    char bundleReason[kReason];
-    if (!carried) {
-        std::snprintf(bundleReason, sizeof bundleReason, "this medium carries no Qt of its own");
-    } else if (!x11) {
-        std::snprintf(bundleReason, sizeof bundleReason,
-                      "the Qt this medium carries needs X11, which this session lacks");
-    } else {
-        std::snprintf(bundleReason, sizeof bundleReason,
-                      "the Qt this medium carries needs a newer C library");
-    }
-    if (verbose)
-        say("runs on nothing: %s; %s; %s (decided in %.1f ms)", qtReason, gtkReason, bundleReason,
-            now() - started);
-    launcher::describeNoToolkit(gtkMissing, gtkReason, qtReason, bundleReason, message, sizeof message);
-    return tellUser(message);
 }
