@@ -29,6 +29,7 @@
 #include <climits>
 
 #include "check/checker.h"
+#include "discmenu_version.h"
 #include "editor/colourbutton.h"
 #include "editor/livemenu.h"
 #include "editor/makemedium.h"
@@ -288,6 +289,15 @@ void EditorWindow::buildMenus() {
     redo->setShortcut(QKeySequence::Redo);
     edit->addAction(undo);
     edit->addAction(redo);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = help->addAction(QStringLiteral("&About discmenu-edit"), this, [this] {
+        ask({QMessageBox::Information, QStringLiteral("discmenu-edit " DISCMENU_VERSION_STRING),
+             QStringLiteral("The publisher's editor for the catalogue (contents.inf) of a discmenu start-up "
+                            "menu.\nMIT licence"),
+             QMessageBox::Ok});
+    });
+    about->setObjectName(QStringLiteral("aboutAction"));
 }
 
 QWidget* EditorWindow::buildGeneralPage() {
@@ -906,6 +916,14 @@ void EditorWindow::makeMedium() {
                  QStringLiteral("The medium is made from the catalogue on disk. Save it first?"), QString(),
                  QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Save});
         if (answer != QMessageBox::Save || !save()) return;
+    }
+    if (const QFileInfo script(makeMediumScript_); !script.isFile() || !script.isExecutable()) {
+        ask({QMessageBox::Warning, QStringLiteral("discmenu-make-medium is missing."),
+             QStringLiteral("The editor runs discmenu-make-medium from its own folder, but there is no "
+                            "such program at %1. Install it there to make media from the editor.")
+                 .arg(QDir::toNativeSeparators(makeMediumScript_)),
+             QMessageBox::Ok});
+        return;
     }
     auto* dialog = new MakeMediumDialog(folder_, makeMediumScript_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

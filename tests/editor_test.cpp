@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDirIterator>
@@ -23,6 +24,7 @@
 #include <QTest>
 
 #include "catalogue/document.h"
+#include "discmenu_version.h"
 #include "editor/colourbutton.h"
 #include "editor/editorwindow.h"
 #include "editor/livemenu.h"
@@ -474,6 +476,18 @@ TEST(MakeMedium, ShowsProgressAndStops) {
     QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
     QTRY_VERIFY(dialog.resultLabel()->text().contains(QStringLiteral("could not be started")));
     EXPECT_TRUE(dialog.outputEdit()->isEnabled() && dialog.noBundledQtButton()->isEnabled());
+}
+
+// Help > About names the editor and its version; File > Make medium without discmenu-make-medium
+// says so and where it looked, and opens no dialog.
+TEST(Editor, AboutAndAMissingMakeMedium) {
+    Editing e;
+    e.window->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
+    QTest::keyClick(e.window.get(), Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(e.asked.size(), 2u);
+    EXPECT_EQ(e.asked[0], QStringLiteral("discmenu-edit " DISCMENU_VERSION_STRING));
+    EXPECT_EQ(e.asked[1], QStringLiteral("discmenu-make-medium is missing."));
+    EXPECT_EQ(e.window->findChild<editor::MakeMediumDialog*>(), nullptr);
 }
 
 // A pipe named contents.inf is refused, not read: reading it would block the editor for ever.
