@@ -563,6 +563,8 @@ Document Document::open(std::string_view bytes, std::string_view fileName) {
         while (zero.size() < p.valueEnd - p.value) zero += asciiIn(" ", encoding);
         restores.push_back({p.value, std::string(bytes.substr(p.value, p.valueEnd - p.value))});
         standIn.replace(p.value, zero.size(), zero);
+        // A number that made a file Windows-1252 (or UTF-8) must not make the stand-in read otherwise.
+        if (detectEncoding(standIn) != encoding) break;
         Module1 m;
         int f = 0;
         if (const auto e = readCatalogueInto(standIn, fileName, m, f)) {
@@ -589,6 +591,11 @@ Document Document::open(std::string_view bytes, std::string_view fileName) {
             known = entry;
         }
         if (insertAt != Nowhere) {
+            // Numbers behind the end marker are kept as they are, with the rest of the file there.
+            while (!restores.empty() && restores.back().at >= insertAt) {
+                standIn.replace(restores.back().at, restores.back().bytes.size(), restores.back().bytes);
+                restores.pop_back();
+            }
             std::string lineEnd = commonLineEnd(units);
             // A CR alone before an LF would make one line end of the two.
             if (lineEnd == "\r" && insertAt < units.end() && units.at(insertAt) == '\n') lineEnd = "\r\n";
@@ -600,7 +607,8 @@ Document Document::open(std::string_view bytes, std::string_view fileName) {
             markerBytes = marker.size();
             Module1 m;
             int f = 0;
-            if (!readCatalogueInto(standIn, fileName, m, f) && m.ProgramCount == known)
+            if (detectEncoding(standIn) == encoding && !readCatalogueInto(standIn, fileName, m, f) &&
+                m.ProgramCount == known)
                 laidOut = fromTables(standIn, m);
         }
     }
