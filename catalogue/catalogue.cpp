@@ -63,6 +63,7 @@ public:
 
     bool read();
     Error& error() { return error_; }
+    int failedField() const { return failed_; }
 
 private:
     // The next field into `field`, described by `name` (without article) in case the file ends
@@ -76,9 +77,17 @@ private:
     template <typename Name>
     bool numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
                   std::int64_t& value);
-    bool fail(Error::Kind kind, int line, std::string what) {
+    // Fails at the field last taken (`taken` true) or at the next one.
+    bool fail(Error::Kind kind, int line, std::string what, bool taken = false) {
         error_ = Error{kind, std::string(file_), line, std::move(what)};
+        failed_ = taken ? taken_ - 1 : taken_;
         return false;
+    }
+    // The next field, counted.
+    std::optional<Field> next() {
+        auto field = in_.next();
+        if (field) ++taken_;
+        return field;
     }
     void noteTrailingContent(int endMarkerLine);
 
@@ -86,11 +95,13 @@ private:
     std::string_view file_;
     Module1& tables_;
     Error error_{};
+    int taken_ = 0;   // fields taken so far
+    int failed_ = 0;  // see readCatalogueInto
 };
 
 template <typename Name>
 bool Reader::expect(Field& field, const Name& name) {
-    if (auto next = in_.next()) {
+    if (auto next = this->next()) {
         field = *std::move(next);
         return true;
     }
@@ -120,7 +131,8 @@ bool Reader::numberIn(const Field& field, const Name& name, std::int64_t min, st
         const std::string shown = n.overflow ? "\"" + field.text + "\"" : std::to_string(n.value);
         return fail(Error::Kind::NumberOutOfRange, field.line,
                     "the " + spell(name) + " is " + shown + ", outside the range " + std::to_string(min) +
-                        " to " + std::to_string(max));
+                        " to " + std::to_string(max),
+                    true);
     }
     value = n.value;
     return true;
@@ -131,7 +143,7 @@ bool Reader::read() {
     // anywhere, in a name as well as in the end marker.
     if (const auto& problem = in_.decodeProblem())
         return fail(Error::Kind::BrokenText, problem->line, problem->what);
-    if (!in_.next()) {
+    if (!next()) {
         return fail(Error::Kind::UnexpectedEnd, in_.line(),
                     "the file holds no fields; a catalogue begins with two fields of free text, then the "
                     "title, subtitle, publisher and date");
@@ -184,7 +196,8 @@ bool Reader::read() {
         if (n == MaxEntries) {
             return fail(Error::Kind::TooManyEntries, in_.line(),
                         "a 202nd entry begins here; a catalogue holds at most " + std::to_string(MaxEntries) +
-                            " entries");
+                            " entries",
+                        true);
         }
         ++n;
         // ofEntry("size") names the size of entry n, should a message need it.
@@ -193,12 +206,13 @@ bool Reader::read() {
         };
         if (separator) {
             // The previous separator promised this entry; say so if the file ends instead.
-            auto name = in_.next();
+            auto name = next();
             if (!name) {
                 return fail(Error::Kind::UnexpectedEnd, in_.line(),
                             "the file ends where the " + ofEntry("name")() +
                                 " was expected (the separator on line " + std::to_string(separator->line) +
-                                " is not the end marker \"<<\")");
+                                " is not the end marker \"<<\")",
+                            true);
             }
             field = *std::move(name);
         } else if (!expect(field, ofEntry("name"))) {
@@ -224,7 +238,7 @@ bool Reader::read() {
             *text = std::move(field.text);
         }
 
-        separator = in_.next();
+        separator = next();
         if (!separator) {
             return fail(Error::Kind::UnexpectedEnd, in_.line(),
                         "the file ends before the end marker \"<<\" of the program list");
@@ -266,6 +280,14 @@ Result readCatalogue(std::string_view bytes, std::string_view fileName) {
     Reader reader(bytes, fileName, std::get<Module1>(result));
     if (!reader.read()) result.emplace<Error>(std::move(reader.error()));
     return result;
+}
+
+std::optional<Error> readCatalogueInto(std::string_view bytes, std::string_view fileName, Module1& tables,
+                                       int& failedField) {
+    Reader reader(bytes, fileName, tables);
+    if (reader.read()) return std::nullopt;
+    failedField = reader.failedField();
+    return std::move(reader.error());
 }
 
 Result loadCatalogue(const std::string& file, std::string_view displayName) {

@@ -3,6 +3,7 @@
 // returned as values, never reported or acted upon here.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -78,6 +79,14 @@ using Result = std::variant<Module1, Error>;
 
 // Reads a catalogue from its bytes. `fileName` only names the file in messages.
 Result readCatalogue(std::string_view bytes, std::string_view fileName = CatalogueFileName);
+
+// The same, for a file the reader may refuse: `tables` (which must be empty) keeps every field read
+// before the failure, and `failedField` is the place, counting the file's fields from 0 in order, of
+// the field that failed (the end marker's place that a 202nd entry takes, the separator that the
+// file ends after, or, where the file ends while a field is expected, the number of fields it
+// holds). Nothing when the catalogue reads.
+std::optional<Error> readCatalogueInto(std::string_view bytes, std::string_view fileName, Module1& tables,
+                                       int& failedField);
 
 // Opens and reads a catalogue file, named by its path in UTF-8. `displayName` names it in messages.
 Result loadCatalogue(const std::string& file, std::string_view displayName = CatalogueFileName);

@@ -301,6 +301,46 @@ std::vector<int> matchEntries(const std::vector<Entry>& old, const std::vector<E
     return match;
 }
 
+void appendUnit(std::string& out, char16_t u, bool bigEndian) {
+    const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+    out += bigEndian ? high : low;
+    out += bigEndian ? low : high;
+}
+
+// Appends valid UTF-8 `text` to `out` in `target`; false when a character has no byte in
+// Windows-1252 (it is left out).
+bool encodeText(std::string& out, std::string_view text, Encoding target) {
+    bool complete = true;
+    switch (target) {
+        case Encoding::Utf8:
+        case Encoding::Utf8Bom:
+            out.append(text);
+            break;
+        case Encoding::Windows1252:
+            forEachCodePoint(text, [&](char32_t c) {
+                if (const auto byte = toWindows1252(c)) {
+                    out += *byte;
+                } else {
+                    complete = false;
+                }
+            });
+            break;
+        case Encoding::Utf16Le:
+        case Encoding::Utf16Be:
+            forEachCodePoint(text, [&](char32_t c) {
+                const bool big = target == Encoding::Utf16Be;
+                if (c >= 0x10000) {
+                    appendUnit(out, static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)), big);
+                    appendUnit(out, static_cast<char16_t>(0xDC00 + (c & 0x3FF)), big);
+                } else {
+                    appendUnit(out, static_cast<char16_t>(c), big);
+                }
+            });
+            break;
+    }
+    return complete;
+}
+
 // Assembles the bytes written: stretches of the file read, copied as they are, and new text,
 // encoded as the file is.
 class Writer {
@@ -353,38 +393,7 @@ private:
     }
 
     void encode(std::string_view text) {
-        switch (target_) {
-            case Encoding::Utf8:
-            case Encoding::Utf8Bom:
-                out_.append(text);
-                break;
-            case Encoding::Windows1252:
-                forEachCodePoint(text, [&](char32_t c) {
-                    if (const auto byte = toWindows1252(c)) {
-                        out_ += *byte;
-                    } else {
-                        complete_ = false;
-                    }
-                });
-                break;
-            case Encoding::Utf16Le:
-            case Encoding::Utf16Be:
-                forEachCodePoint(text, [&](char32_t c) {
-                    if (c >= 0x10000) {
-                        unit(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-                        unit(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
-                    } else {
-                        unit(static_cast<char16_t>(c));
-                    }
-                });
-                break;
-        }
-    }
-
-    void unit(char16_t u) {
-        const char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
-        out_ += target_ == Encoding::Utf16Be ? high : low;
-        out_ += target_ == Encoding::Utf16Be ? low : high;
+        if (!encodeText(out_, text, target_)) complete_ = false;
     }
 
     const Units& src_;
@@ -415,30 +424,22 @@ std::vector<int> linesAt(const Units& u, const std::vector<std::size_t>& offsets
 
 }  // namespace
 
-std::variant<Document, Error> Document::read(std::string_view bytes, std::string_view fileName) {
-    Result result = readCatalogue(bytes, fileName);
-    if (auto* error = std::get_if<Error>(&result)) return std::move(*error);
-    Module1& m = std::get<Module1>(result);
-
+std::optional<Document> Document::fromTables(std::string_view bytes, Module1& m) {
     Document d;
     d.original_ = bytes;
     d.encoding_ = detectEncoding(bytes);
     const Units units = unitsOf(d.original_, d.encoding_);
     Scanner scanner(units);
-    const auto cannotFollow = [&] {
-        return Error{Error::Kind::CannotRead, std::string(fileName), 0,
-                     "the catalogue was read, but where its fields stand could not be followed for writing"};
-    };
     for (Piece& piece : d.header_) {
         const auto next = scanner.next();
-        if (!next) return cannotFollow();
+        if (!next) return std::nullopt;
         piece = *next;
     }
     d.entryPieces_.resize(m.ProgramCount);
     for (auto& entry : d.entryPieces_) {
         for (Piece& piece : entry) {
             const auto next = scanner.next();
-            if (!next) return cannotFollow();
+            if (!next) return std::nullopt;
             piece = *next;
         }
     }
@@ -459,6 +460,265 @@ std::variant<Document, Error> Document::read(std::string_view bytes, std::string
     d.fields_ = d.read_;
     d.layOut();
     return d;
+}
+
+namespace {
+
+Error cannotFollow(std::string_view fileName) {
+    return Error{Error::Kind::CannotRead, std::string(fileName), 0,
+                 "the catalogue was read, but where its fields stand could not be followed for writing"};
+}
+
+// ASCII text in a file's encoding.
+std::string asciiIn(std::string_view text, Encoding encoding) {
+    std::string out;
+    encodeText(out, text, encoding);
+    return out;
+}
+
+// Windows-1252 bytes as UTF-8.
+std::string fromWindows1252Bytes(std::string_view bytes) {
+    std::string out;
+    for (const char c : bytes)
+        platform::appendUtf8(out, platform::fromWindows1252(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// A piece of a file's bytes as text, in UTF-8.
+std::string decodedPiece(std::string_view bytes, Encoding encoding) {
+    switch (encoding) {
+        case Encoding::Utf16Le:
+            return platform::decodeCatalogueText("\xFF\xFE" + std::string(bytes));
+        case Encoding::Utf16Be:
+            return platform::decodeCatalogueText("\xFE\xFF" + std::string(bytes));
+        case Encoding::Windows1252:
+            return fromWindows1252Bytes(bytes);
+        case Encoding::Utf8:
+        case Encoding::Utf8Bom:
+            break;
+    }
+    return std::string(bytes);
+}
+
+constexpr std::size_t Nowhere = std::string::npos;
+
+}  // namespace
+
+std::variant<Document, Error> Document::read(std::string_view bytes, std::string_view fileName) {
+    Result result = readCatalogue(bytes, fileName);
+    if (auto* error = std::get_if<Error>(&result)) return std::move(*error);
+    if (auto d = fromTables(bytes, std::get<Module1>(result))) return std::move(*d);
+    return cannotFollow(fileName);
+}
+
+Document Document::open(std::string_view bytes, std::string_view fileName) {
+    Module1 partial;
+    int failed = 0;
+    std::optional<Error> error = readCatalogueInto(bytes, fileName, partial, failed);
+    if (!error) {
+        if (auto d = fromTables(bytes, partial)) return std::move(*d);
+        error = cannotFollow(fileName);
+    }
+
+    const Encoding encoding = detectEncoding(bytes);
+    const Units units = unitsOf(bytes, encoding);
+    std::vector<Piece> pieces;
+    Scanner scanner(units);
+    while (auto piece = scanner.next()) pieces.push_back(*piece);
+    const int count = static_cast<int>(pieces.size());
+    // Where the first line of a piece ends.
+    const auto firstLineEnd = [&](const Piece& p) {
+        for (std::size_t pos = p.value; pos < p.valueEnd; pos += units.width) {
+            if (isLineEnd(units.at(pos))) return pos;
+        }
+        return p.valueEnd;
+    };
+    // A file that ends while fields are still expected has most likely lost a closing quote: the
+    // quoted field that runs over a line end is the one to mend.
+    const auto stopped = [&](const Error& e, int at) {
+        if (e.kind != Error::Kind::UnexpectedEnd) return at;
+        for (int i = 0; i < std::min(at, count); ++i) {
+            const Piece& p = pieces[i];
+            if (p.value < p.valueEnd && units.at(p.value) == '"' && firstLineEnd(p) < p.valueEnd) return i;
+        }
+        return at;
+    };
+    const bool mendable = error->kind != Error::Kind::BrokenText && error->kind != Error::Kind::CannotRead;
+    const int at = mendable ? stopped(*error, failed) : 0;
+
+    // The stand-in: numbers out of range become 0 (blanks keep their length), then, where the file
+    // cannot be read on from some place in the program list, an end marker line goes before it.
+    std::string standIn(bytes);
+    std::vector<Restore> restores;
+    std::optional<Document> laidOut;
+    Error now = *error;
+    int nowAt = at;
+    std::size_t insertAt = Nowhere, markerBytes = 0;
+    bool endsList = false;
+    for (int round = 0; mendable && round < 100 && now.kind == Error::Kind::NumberOutOfRange && nowAt < count;
+         ++round) {
+        const Piece& p = pieces[nowAt];
+        if (firstLineEnd(p) != p.valueEnd) break;
+        std::string zero = asciiIn("0", encoding);
+        while (zero.size() < p.valueEnd - p.value) zero += asciiIn(" ", encoding);
+        restores.push_back({p.value, std::string(bytes.substr(p.value, p.valueEnd - p.value))});
+        standIn.replace(p.value, zero.size(), zero);
+        // A number that made a file Windows-1252 (or UTF-8) must not make the stand-in read otherwise.
+        if (detectEncoding(standIn) != encoding) break;
+        Module1 m;
+        int f = 0;
+        if (const auto e = readCatalogueInto(standIn, fileName, m, f)) {
+            now = *e;
+            nowAt = stopped(now, f);
+        } else {
+            laidOut = fromTables(standIn, m);
+            break;
+        }
+    }
+    if (mendable && !laidOut &&
+        (now.kind == Error::Kind::UnexpectedEnd || now.kind == Error::Kind::TooManyEntries) &&
+        nowAt >= HeaderFields) {
+        const int entry = (nowAt - HeaderFields) / EntryFields, field = (nowAt - HeaderFields) % EntryFields;
+        int known = 0;
+        if (field == EntryFields - 1) {
+            // The separator where the end marker belongs (or the end of the file there).
+            insertAt = nowAt < count ? pieces[nowAt].begin : units.end();
+            endsList = true;
+            known = entry + 1;
+        } else if (entry >= 1) {
+            // Within an entry: the list ends before the separator in front of it.
+            insertAt = pieces[HeaderFields + (entry - 1) * EntryFields + EntryFields - 1].begin;
+            known = entry;
+        }
+        if (insertAt != Nowhere) {
+            // Numbers behind the end marker are kept as they are, with the rest of the file there.
+            while (!restores.empty() && restores.back().at >= insertAt) {
+                standIn.replace(restores.back().at, restores.back().bytes.size(), restores.back().bytes);
+                restores.pop_back();
+            }
+            std::string lineEnd = commonLineEnd(units);
+            // A CR alone before an LF would make one line end of the two.
+            if (lineEnd == "\r" && insertAt < units.end() && units.at(insertAt) == '\n') lineEnd = "\r\n";
+            const bool afterField = insertAt > units.start && insertAt == units.end() &&
+                                    !isLineEnd(units.at(insertAt - units.width)) &&
+                                    units.at(insertAt - units.width) != ',';
+            const std::string marker = asciiIn((afterField ? lineEnd : "") + EndMarker + lineEnd, encoding);
+            standIn.insert(insertAt, marker);
+            markerBytes = marker.size();
+            Module1 m;
+            int f = 0;
+            if (detectEncoding(standIn) == encoding && !readCatalogueInto(standIn, fileName, m, f) &&
+                m.ProgramCount == known)
+                laidOut = fromTables(standIn, m);
+        }
+    }
+
+    Refusal refusal;
+    refusal.error = *error;
+    std::size_t begin = units.end(), end = units.end();
+    if (mendable && at < count) {
+        begin = pieces[at].value;
+        end = firstLineEnd(pieces[at]);
+    }
+    refusal.line = mendable && at < count ? linesAt(units, {begin}).front() : error->line;
+    std::string refusedBytes(bytes.substr(begin, end - begin));
+    refusal.fieldText = mendable ? decodedPiece(refusedBytes, encoding) : std::string();
+
+    Document d;
+    if (laidOut) {
+        d = std::move(*laidOut);
+        d.restores_ = std::move(restores);
+        d.refusedIsRestore_ = !d.restores_.empty();
+        if (markerBytes > 0) {
+            d.markerBytes_ = markerBytes;
+            d.tailBytes_ = bytes.size() - insertAt;
+        }
+        refusal.fieldsEditable = true;
+        refusal.endsList = endsList && !d.refusedIsRestore_;
+        refusal.entriesRead = static_cast<int>(d.read_.entries.size());
+    } else {
+        // Only the fields before the one stopped at are known; the file is written back as it is
+        // but for that one.
+        d.original_ = bytes;
+        d.encoding_ = d.writtenEncoding_ = encoding;
+        d.readOnly_ = true;
+        Fields& f = d.read_;
+        f.title = std::move(partial.Title);
+        f.subtitle = std::move(partial.Subtitle);
+        f.publisher = std::move(partial.Publisher);
+        f.date = std::move(partial.Date);
+        f.documentFlags = partial.DocumentFlags;
+        f.colours = partial.ColourTable;
+        // The field stopped at and those after it are not known (a quote may have run over them).
+        std::string* texts[] = {&f.title, &f.subtitle, &f.publisher, &f.date};
+        for (int i = 0; i < 4; ++i) {
+            if (2 + i >= at) texts[i]->clear();
+        }
+        constexpr int flagSlot[] = {1, 3, 2, 4};  // fields 7 to 10
+        for (int i = 0; i < 4; ++i) {
+            if (6 + i >= at) f.documentFlags[flagSlot[i]] = 0;
+        }
+        for (int slot = 0; slot < 9; ++slot) {
+            if (10 + slot >= at) f.colours[slot] = 0;
+        }
+        const int entries = std::max(0, (at - HeaderFields + 1) / EntryFields);
+        for (int n = 1; n <= entries && n <= MaxEntries; ++n) {
+            f.entries.push_back({std::move(partial.ProgramName[n]), partial.ProgramSize[n],
+                                 std::move(partial.ProgramCommand[n]), std::move(partial.ProgramFolder[n]),
+                                 std::move(partial.ProgramDescription[n])});
+        }
+        d.fields_ = d.read_;
+        d.written_ = bytes;
+        refusal.entriesRead = static_cast<int>(f.entries.size());
+    }
+    d.refusedBytes_ = std::move(refusedBytes);
+    d.refusedFromEnd_ = bytes.size() - begin;
+    d.refusedText_ = refusal.fieldText;
+    d.refusal_ = std::move(refusal);
+    if (!d.readOnly_) d.layOut();
+    return d;
+}
+
+void Document::setRefusedText(std::string text) {
+    if (refusal_) refusedText_ = std::move(text);
+}
+
+std::string Document::write() const {
+    if (!refusal_) return written_;
+    std::string out = written_;
+    const bool converting = encoding_ == Encoding::Windows1252 && writtenEncoding_ != encoding_;
+    const auto asWritten = [&](std::string_view bytes) {
+        return converting ? fromWindows1252Bytes(bytes) : std::string(bytes);
+    };
+    const bool mended = refusedText_ != refusal_->fieldText;
+    std::string refused;
+    if (mended) {
+        encodeText(refused, refusedText_, writtenEncoding_);
+    } else {
+        refused = asWritten(refusedBytes_);
+    }
+    const std::size_t refusedLength = asWritten(refusedBytes_).size();
+    if (readOnly_) {
+        out.replace(out.size() - refusedFromEnd_, refusedLength, refused);
+        return out;
+    }
+    if (markerBytes_ > 0) {
+        const std::size_t tail =
+            asWritten(std::string_view(original_).substr(original_.size() - tailBytes_)).size();
+        const std::size_t marker = out.size() - tail - markerBytes_;
+        if (!refusedIsRestore_) {
+            const std::size_t fromEnd =
+                asWritten(std::string_view(original_).substr(original_.size() - refusedFromEnd_)).size();
+            out.replace(out.size() - fromEnd, refusedLength, refused);
+        }
+        if (mended || !refusal_->endsList) out.erase(marker, markerBytes_);
+    }
+    for (std::size_t i = restores_.size(); i-- > 0;) {
+        if (restoredAt_[i] == Nowhere) continue;
+        const std::string& back = i == 0 && refusedIsRestore_ ? refused : asWritten(restores_[i].bytes);
+        out.replace(restoredAt_[i], restores_[i].bytes.size(), back);
+    }
+    return out;
 }
 
 Document Document::blank() {
@@ -497,11 +757,12 @@ Document Document::blank() {
 
 void Document::setFields(Fields fields) {
     fields_ = std::move(fields);
-    layOut();
+    // With only the field stopped at known, the others are shown but not written.
+    if (!readOnly_) layOut();
 }
 
 int Document::lineOfHeaderField(int field) const {
-    return field >= 1 && field <= HeaderFields ? lines_[field - 1] : 0;
+    return field >= 1 && field <= HeaderFields && std::size_t(field) <= lines_.size() ? lines_[field - 1] : 0;
 }
 
 int Document::lineOfEntryField(int entry, int field) const {
@@ -511,6 +772,18 @@ int Document::lineOfEntryField(int entry, int field) const {
 
 std::vector<std::string> Document::problems() const {
     std::vector<std::string> out;
+    if (refusal_ && (refusal_->error.kind == Error::Kind::BrokenText ||
+                     refusal_->error.kind == Error::Kind::CannotRead)) {
+        out.push_back(refusal_->error.message() + "; the editor cannot write this file back as it stands");
+        return out;
+    }
+    if (refusal_ && refusedText_ != refusal_->fieldText) {
+        std::string ignored;
+        if (!platform::isValidUtf8(refusedText_) || !encodeText(ignored, refusedText_, writtenEncoding_))
+            out.push_back("the field on line " + std::to_string(refusal_->line) +
+                          " holds a character that the file's encoding cannot hold");
+    }
+    if (readOnly_) return out;
     const auto check = [&](const std::string& text, const std::string& name) {
         const WrittenText written = writtenText(text);
         switch (written.problem) {
@@ -620,10 +893,16 @@ void Document::layOut() {
     const std::size_t k = entryPieces_.size(), m = fields_.entries.size();
 
     const auto assemble = [&](Writer& w) {
+        restoredAt_.assign(restores_.size(), Nowhere);
         // A piece of the file as read, with the field's text replaced when it is given.
         const auto piece = [&](const Piece& p, const std::string* value) {
             w.copy(p.begin, p.value);
             w.mark();
+            if (!value) {
+                for (std::size_t i = 0; i < restores_.size(); ++i) {
+                    if (restores_[i].at == p.value) restoredAt_[i] = w.bytes().size();
+                }
+            }
             if (value) {
                 w.add(*value);
             } else {

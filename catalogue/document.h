@@ -24,6 +24,7 @@
 // every character keeps its value, and both builds read it so.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -58,12 +59,40 @@ enum class Encoding {
     Utf16Be,      // behind FE FF
 };
 
+// Why the menu refuses a catalogue that was opened anyway, and the field it stopped at.
+struct Refusal {
+    Error error;            // as the reader says it
+    int line = 0;           // where the field stopped at stands in the file read
+    std::string fieldText;  // that field as it stands there (its first line only), in UTF-8; empty
+                            // where the file ends instead
+    // The other fields can be edited (the known part is laid out as in a catalogue that reads);
+    // else only the field stopped at can be mended, and the fields shown are those read before it.
+    bool fieldsEditable = false;
+    // Saved with that field as it is, the program list ends after the last entry read: an end
+    // marker line goes after it, and the rest of the file stays behind that, unread by the menu.
+    bool endsList = false;
+    int entriesRead = 0;  // the entries before the field stopped at
+};
+
 class Document {
 public:
     // Reads a catalogue's bytes exactly as the menu does (same reader, same errors) and keeps what
     // is needed to write it back byte for byte.
     static std::variant<Document, Error> read(std::string_view bytes,
                                               std::string_view fileName = CatalogueFileName);
+    // Reads as read() does, but also a catalogue the menu refuses: then refusal() says why and
+    // where, fields() holds every field read before the place it stopped (and after it, where a
+    // number out of range stopped it: such a field reads as 0 until mended), and write() gives back
+    // every byte of the file but for the fields edited, the field stopped at as mended with
+    // setRefusedText(), and (see Refusal::endsList) one end marker line. Once the field is mended,
+    // write() reads as a catalogue and open(write()) is an ordinary document.
+    static Document open(std::string_view bytes, std::string_view fileName = CatalogueFileName);
+
+    const std::optional<Refusal>& refusal() const { return refusal_; }
+    // The field the reader stopped at, as the publisher mends it (one line of text, in UTF-8).
+    void setRefusedText(std::string text);
+    const std::string& refusedText() const { return refusedText_; }
+
     // A new catalogue: default texts, flags and colours, one entry. It is UTF-8 with a byte-order
     // mark and CR LF line ends, and its two ignored lines say what the file is.
     static Document blank();
@@ -80,7 +109,7 @@ public:
     std::vector<std::string> problems() const;
 
     // The file's bytes; Document::read(write()) gives fields() again (when problems() is empty).
-    std::string write() const { return written_; }
+    std::string write() const;
 
     // The 1-based line of write() where a field starts: header fields 1 to 20 numbered as in
     // README's field table; entry fields of entry n (1-based): 0 name, 1 size, 2 command, 3 folder,
@@ -103,6 +132,7 @@ public:
 
 private:
     Document() = default;
+    static std::optional<Document> fromTables(std::string_view bytes, Module1& m);
     void layOut();
 
     std::string original_;  // the bytes read
@@ -114,6 +144,24 @@ private:
     Fields read_, fields_;                           // as read, and as they are now
     std::string written_;
     std::vector<int> lines_;  // header fields 1 to 20, then 6 per entry
+
+    // A refused file is kept as a stand-in that reads (original_): numbers out of range replaced by
+    // a 0 of the same length, and possibly an end marker line inserted before the part that cannot
+    // be read. write() puts the file's own bytes back in their places.
+    struct Restore {
+        std::size_t at = 0;  // where the 0 stands in the stand-in
+        std::string bytes;   // what stood there in the file
+    };
+    std::optional<Refusal> refusal_;
+    std::string refusedText_;
+    std::string refusedBytes_;             // the field stopped at, as in the file
+    std::vector<Restore> restores_;        // in file order; the first is the field stopped at when
+    bool refusedIsRestore_ = false;        // ... this is set
+    std::vector<std::size_t> restoredAt_;  // where each one stands in written_ (npos: edited away)
+    std::size_t markerBytes_ = 0;          // the end marker line inserted (0: none)
+    std::size_t tailBytes_ = 0;            // the file's bytes behind it
+    std::size_t refusedFromEnd_ = 0;       // the field stopped at, counted back from the end of the file
+    bool readOnly_ = false;                // nothing but the field stopped at can be written
 };
 
 }  // namespace catalogue

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "check/checker.h"
+#include "discmenu_version.h"
 
 namespace {
 
@@ -16,10 +17,12 @@ constexpr int StatusErrors = 2;
 
 const char Usage[] =
     "usage: discmenu-check [--preview FILE.png] [FOLDER]\n"
+    "       discmenu-check --version\n"
     "Checks FOLDER/contents.inf (default: the current directory) as the menu reads it, and the\n"
     "folders, programs and documents it names. Reports errors (the menu will not start) and\n"
     "warnings, one line each, then a summary.\n"
     "  --preview FILE.png  also render the menu window as it looks after start-up into FILE.png\n"
+    "  --version           print the version and exit\n"
     "Exit status: 0 clean, 1 warnings, 2 errors or bad arguments.\n";
 
 void print(std::FILE* stream, const QString& line) {
@@ -65,6 +68,9 @@ int main(int argc, char* argv[]) {
             optionsEnded = true;
         } else if (!optionsEnded && (arg == u"--help" || arg == u"-h")) {
             std::fputs(Usage, stdout);
+            return 0;
+        } else if (!optionsEnded && arg == u"--version") {
+            std::fputs("discmenu-check " DISCMENU_VERSION_STRING "\n", stdout);
             return 0;
         } else if (!optionsEnded && (arg == u"--preview" || arg.startsWith(QStringLiteral("--preview=")))) {
             if (arg == u"--preview" && i + 1 < argc) {

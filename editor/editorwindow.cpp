@@ -29,6 +29,7 @@
 #include <climits>
 
 #include "check/checker.h"
+#include "discmenu_version.h"
 #include "editor/colourbutton.h"
 #include "editor/livemenu.h"
 #include "editor/makemedium.h"
@@ -186,13 +187,8 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
         unreadable_ = true;
         openProblem = readError;
     } else if (onDisk_) {
-        auto read = catalogue::Document::read(*onDisk_);
-        if (auto* document = std::get_if<catalogue::Document>(&read)) {
-            document_ = std::move(*document);
-        } else {
-            unreadable_ = true;
-            openProblem = QString::fromStdString(std::get<catalogue::Error>(read).message());
-        }
+        document_ = catalogue::Document::open(*onDisk_);
+        unreadable_ = document_.refusal().has_value();
     }
     fields_ = document_.fields();
 
@@ -200,6 +196,26 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
     auto* left = new QWidget(splitter);
     auto* leftLayout = new QVBoxLayout(left);
     leftLayout->setContentsMargins(0, 0, 0, 0);
+    // Why the menu refuses the file, and the field it stops at, to mend.
+    refusalBox_ = new QGroupBox(QStringLiteral("The menu cannot read this catalogue"), left);
+    refusalBox_->setObjectName(QStringLiteral("refusal"));
+    auto* refusalLayout = new QFormLayout(refusalBox_);
+    refusalText_ = new QLabel(refusalBox_);
+    refusalText_->setObjectName(QStringLiteral("refusalMessage"));
+    refusalText_->setWordWrap(true);
+    refusalText_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    refusalLayout->addRow(refusalText_);
+    refusedField_ = named(new QLineEdit(refusalBox_), QStringLiteral("refusedField"),
+                          QStringLiteral("The field the menu stops at, as it stands in the file"));
+    refusalLayout->addRow(QStringLiteral("&Mend it here:"), refusedField_);
+    connect(refusedField_, &QLineEdit::textEdited, this, [this](const QString& text) {
+        document_.setRefusedText(text.toStdString());
+        mended_ = true;
+        setWindowModified(true);
+        scheduleRefresh();
+    });
+    leftLayout->addWidget(refusalBox_);
+
     tabs_ = named(new QTabWidget(left), QStringLiteral("pages"), QStringLiteral("Catalogue fields"));
     tabs_->addTab(buildGeneralPage(), QStringLiteral("&General"));
     tabs_->addTab(buildColoursPage(), QStringLiteral("&Colours"));
@@ -246,12 +262,29 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
     buildMenus();
 
     setWindowTitle(QStringLiteral("%1[*] - discmenu-edit").arg(QDir::toNativeSeparators(path_)));
-    connect(&undo_, &QUndoStack::cleanChanged, this, [this](bool clean) { setWindowModified(!clean); });
+    connect(&undo_, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean || mended_); });
 
     showFields();
+    showRefusal();
     entries_->setCurrentCell(0, NameColumn);
     refresh();
-    if (!openProblem.isEmpty()) {
+    if (const auto& refusal = document_.refusal()) {
+        const QString message = fromUtf8(refusal->error.message());
+        statusBar()->showMessage(QStringLiteral("The menu cannot read this catalogue: %1").arg(message));
+        QTimer::singleShot(0, this, [this, message, editable = refusal->fieldsEditable] {
+            ask({QMessageBox::Warning,
+                 QStringLiteral("The catalogue cannot be read by the menu as it stands."),
+                 message +
+                     (editable
+                          ? QStringLiteral("\n\nEvery field that could be read is shown; the field the menu "
+                                           "stops at is shown as it stands in the file, to mend.")
+                          : QStringLiteral("\n\nThe fields before that place are shown; mend the field the "
+                                           "menu stops at, then save, to edit the others.")) +
+                     QStringLiteral(" Saving keeps every part of the file the editor does not show."),
+                 QMessageBox::Ok});
+        });
+    } else if (!openProblem.isEmpty()) {
         statusBar()->showMessage(QStringLiteral("Started a new catalogue: %1").arg(openProblem));
         QTimer::singleShot(0, this, [this, openProblem] {
             ask({QMessageBox::Warning,
@@ -288,6 +321,15 @@ void EditorWindow::buildMenus() {
     redo->setShortcut(QKeySequence::Redo);
     edit->addAction(undo);
     edit->addAction(redo);
+
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    QAction* about = help->addAction(QStringLiteral("&About discmenu-edit"), this, [this] {
+        ask({QMessageBox::Information, QStringLiteral("discmenu-edit " DISCMENU_VERSION_STRING),
+             QStringLiteral("The publisher's editor for the catalogue (contents.inf) of a discmenu start-up "
+                            "menu.\nMIT licence"),
+             QMessageBox::Ok});
+    });
+    about->setObjectName(QStringLiteral("aboutAction"));
 }
 
 QWidget* EditorWindow::buildGeneralPage() {
@@ -718,6 +760,26 @@ void EditorWindow::updateDocumentBoxes() {
     }
 }
 
+void EditorWindow::showRefusal() {
+    const auto& refusal = document_.refusal();
+    refusalBox_->setVisible(refusal.has_value());
+    tabs_->setEnabled(!refusal || refusal->fieldsEditable);
+    if (!refusal) return;
+    const bool mendable = refusal->error.kind != catalogue::Error::Kind::BrokenText &&
+                          refusal->error.kind != catalogue::Error::Kind::CannotRead;
+    QString text = fromUtf8(refusal->error.message());
+    if (mendable) {
+        text += refusal->fieldText.empty()
+                    ? QStringLiteral("\nThe file ends there: type what belongs at its end below.")
+                    : QStringLiteral("\nLine %1 of the file, as it stands there:").arg(refusal->line);
+    }
+    refusalText_->setText(text);
+    refusedField_->setVisible(mendable);
+    if (QWidget* label = static_cast<QFormLayout*>(refusalBox_->layout())->labelForField(refusedField_))
+        label->setVisible(mendable);
+    refusedField_->setText(fromUtf8(document_.refusedText()));
+}
+
 void EditorWindow::refresh() {
     live_->present(fields_, currentRow());
     updateDocumentBoxes();
@@ -820,8 +882,10 @@ bool EditorWindow::save() {
         return false;
     }
     const std::string bytes = document_.write();
+    const auto& refusal = document_.refusal();
     const check::Report report = check::checkCatalogueBytes(bytes, folder_, {qEnvironmentVariable("PATH")});
-    if (const int errors = report.count(check::Finding::Severity::Error); errors > 0) {
+    // A refused file is asked about below, where what saving does with it is said.
+    if (const int errors = report.count(check::Finding::Severity::Error); errors > 0 && !refusal) {
         const auto answer =
             ask({QMessageBox::Warning,
                  QStringLiteral("The catalogue has %1 error%2: the menu will not start with it. "
@@ -836,7 +900,29 @@ bool EditorWindow::save() {
     QString readError;
     const std::optional<std::string> now = readFile(path_, &readError);
     QString why;
-    if (unreadable_) {
+    QString replaces = QStringLiteral(" Saving replaces it with the catalogue shown here.");
+    if (refusal) {
+        why = QStringLiteral("The menu cannot read the file on disk (%1).")
+                  .arg(fromUtf8(refusal->error.message()));
+        const bool mended = document_.refusedText() != refusal->fieldText;
+        if (report.count(check::Finding::Severity::Error) > 0) {
+            replaces = QStringLiteral(
+                           " Saving writes your edits into the fields shown and keeps every other byte "
+                           "of the file as it is; the menu will not start with it until %1.")
+                           .arg(mended ? QStringLiteral("its errors are mended")
+                                       : QStringLiteral("the field on line %1 is mended").arg(refusal->line));
+        } else if (refusal->endsList && !mended) {
+            replaces = QStringLiteral(
+                           " Saving writes your edits into the fields shown and ends the program list "
+                           "after entry %1 with an end marker \"<<\" line; the rest of the file is "
+                           "kept after it, where the menu does not read it.")
+                           .arg(refusal->entriesRead);
+        } else {
+            replaces = QStringLiteral(
+                " Saving writes your edits and the field mended, and keeps every other byte "
+                "of the file as it is.");
+        }
+    } else if (unreadable_) {
         why = QStringLiteral("The file on disk could not be read as a catalogue when the editor opened it.");
     } else if (!readError.isEmpty() || now != onDisk_) {
         why = onDisk_ ? QStringLiteral("It changed on disk since it was opened or last saved here.")
@@ -845,8 +931,7 @@ bool EditorWindow::save() {
     if (!why.isEmpty()) {
         const auto answer =
             ask({QMessageBox::Warning, QStringLiteral("Replace %1?").arg(QDir::toNativeSeparators(path_)),
-                 why + QStringLiteral(" Saving replaces it with the catalogue shown here."),
-                 QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel});
+                 why + replaces, QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel});
         if (answer != QMessageBox::Save) return false;
     }
     if (const auto error = replaceFile(path_, bytes)) {
@@ -854,14 +939,25 @@ bool EditorWindow::save() {
         return false;
     }
     onDisk_ = bytes;
-    unreadable_ = false;
+    if (refusal) {
+        // Read again: a file mended now reads as any other; the undo history was of the other one.
+        document_ = catalogue::Document::open(bytes);
+        fields_ = document_.fields();
+        undo_.clear();
+        mended_ = false;
+        showFields();
+        showRefusal();
+        scheduleRefresh();
+    }
+    unreadable_ = document_.refusal().has_value();
+    setWindowModified(false);
     undo_.setClean();
     statusBar()->showMessage(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(path_)));
     return true;
 }
 
 bool EditorWindow::maybeSave() {
-    if (undo_.isClean()) return true;
+    if (!modified()) return true;
     const auto answer =
         ask({QMessageBox::Question, QStringLiteral("Save the changes to the catalogue?"),
              QStringLiteral("Unsaved changes are lost otherwise."),
@@ -900,12 +996,20 @@ void EditorWindow::openFolder() {
 void EditorWindow::makeMedium() {
     // make-medium reads the file on disk: a catalogue that could not be read there is not the one
     // shown here.
-    if (!undo_.isClean() || !onDisk_ || unreadable_) {
+    if (modified() || !onDisk_ || unreadable_) {
         const auto answer =
             ask({QMessageBox::Question,
                  QStringLiteral("The medium is made from the catalogue on disk. Save it first?"), QString(),
                  QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Save});
         if (answer != QMessageBox::Save || !save()) return;
+    }
+    if (const QFileInfo script(makeMediumScript_); !script.isFile() || !script.isExecutable()) {
+        ask({QMessageBox::Warning, QStringLiteral("discmenu-make-medium is missing."),
+             QStringLiteral("The editor runs discmenu-make-medium from its own folder, but there is no "
+                            "such program at %1. Install it there to make media from the editor.")
+                 .arg(QDir::toNativeSeparators(makeMediumScript_)),
+             QMessageBox::Ok});
+        return;
     }
     auto* dialog = new MakeMediumDialog(folder_, makeMediumScript_, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);

@@ -56,8 +56,10 @@ enum Column {
 class EditorWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    // Opens `folder`/contents.inf; starts a new catalogue when there is none (or it cannot be
-    // read, which the publisher is told, and asked about before it is replaced).
+    // Opens `folder`/contents.inf; starts a new catalogue when there is none (or the file cannot be
+    // read at all, which the publisher is told, and asked about before it is replaced). A catalogue
+    // the menu refuses opens with every field that could be read and the field the menu stops at
+    // shown as it stands in the file, to mend; saving keeps every byte the editor does not show.
     // `makeMediumScript` is the make-medium script the editor runs.
     explicit EditorWindow(const QString& folder, const QString& makeMediumScript, QWidget* parent = nullptr);
     ~EditorWindow() override;
@@ -111,18 +113,25 @@ private:
     void showFindings(const check::Report* report, const std::vector<std::string>& problems);
     QMessageBox::StandardButton ask(const Question& question);
     bool maybeSave();
+    // Shows why the menu refuses the file, and the field it stops at, when it does.
+    void showRefusal();
+    bool modified() const { return !undo_.isClean() || mended_; }
 
     QString folder_, path_, makeMediumScript_;
     catalogue::Document document_;
     catalogue::Fields fields_;
     std::optional<std::string> onDisk_;  // the file's bytes when read or last saved; none: no file
     bool unreadable_ = false;            // the file on disk could not be read as a catalogue
+    bool mended_ = false;                // the field the menu stops at was edited since the last save
     QUndoStack undo_;
     QTimer refreshTimer_;
     bool updating_ = false;  // the widgets are being set from the fields
     Asker asker_;
     QObject* undoKeys_ = nullptr;  // sends undo keys in text boxes to the undo stack
 
+    QWidget* refusalBox_ = nullptr;
+    QLabel* refusalText_ = nullptr;
+    QLineEdit* refusedField_ = nullptr;
     QTabWidget* tabs_ = nullptr;
     std::array<QLineEdit*, 4> texts_{};       // title, subtitle, publisher, date
     std::array<QCheckBox*, 5> flags_{};       // by document flag slot 1 to 4

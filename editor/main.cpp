@@ -4,19 +4,31 @@
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
+#include <cstring>
 
+#include "discmenu_version.h"
 #include "editor/editorwindow.h"
 
 namespace {
 
 const char Usage[] =
     "usage: discmenu-edit [FOLDER]\n"
+    "       discmenu-edit --version\n"
     "Edits FOLDER/contents.inf (default: the current directory), or starts a new catalogue there,\n"
-    "with the menu beside it as it will look and the checker's findings as you type.\n";
+    "with the menu beside it as it will look and the checker's findings as you type.\n"
+    "File > Make medium runs discmenu-make-medium from the folder of this program.\n"
+    "  --version  print the version and exit\n";
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // Answered before Qt starts: printing the version needs no display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("discmenu-edit " DISCMENU_VERSION_STRING "\n", stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);  // takes Qt's own options out of argv
     QApplication::setApplicationName(QStringLiteral("discmenu-edit"));
 
@@ -43,8 +55,11 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
-    // make-medium is taken from the source tree this program was built from.
-    editor::EditorWindow window(folder, QStringLiteral(DISCMENU_MAKE_MEDIUM));
+    // discmenu-make-medium lies beside the editor: in /usr/bin when installed, and as a link to
+    // scripts/make-medium in a build tree.
+    const QString makeMedium =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("discmenu-make-medium"));
+    editor::EditorWindow window(folder, makeMedium);
     window.show();
     return app.exec();
 }

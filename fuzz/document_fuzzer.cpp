@@ -241,6 +241,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const auto* error = std::get_if<catalogue::Error>(&reference)) {
         const auto* same = std::get_if<catalogue::Error>(&read);
         CHECK(same && same->kind == error->kind && same->message() == error->message());
+        // Opened anyway, nothing is lost: unedited it gives back the same bytes (or, where saving
+        // ends the program list, the same bytes with one end marker line in them, and they read).
+        Document refused = Document::open(bytes);
+        CHECK(refused.refusal() && refused.refusal()->error.message() == error->message());
+        const std::string written = refused.write();
+        if (refused.refusal()->endsList) {
+            CHECK(written.size() > bytes.size() &&
+                  std::holds_alternative<Module1>(catalogue::readCatalogue(written)));
+        } else {
+            CHECK(written == bytes);
+        }
+        // Mended to the same text it held, it is the file again.
+        refused.setRefusedText(refused.refusal()->fieldText + "x");
+        refused.setRefusedText(refused.refusal()->fieldText);
+        CHECK(refused.write() == written);
         return 0;
     }
     CHECK(std::holds_alternative<Document>(read));

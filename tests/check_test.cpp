@@ -20,6 +20,7 @@
 
 #include "check/checker.h"
 #include "core/layout.h"
+#include "discmenu_version.h"
 #include "qt/layout.h"
 #include "qt/menuwindow.h"
 #include "testcatalogue.h"
@@ -528,6 +529,26 @@ TEST(CheckBinary, BadArgumentsGiveUsage) {
         EXPECT_EQ(run.status, 2) << arguments.join(u' ').toStdString();
         EXPECT_TRUE(run.err.contains(QStringLiteral("usage: discmenu-check"))) << run.err.toStdString();
         EXPECT_EQ(run.out, QString()) << arguments.join(u' ').toStdString();
+    }
+}
+
+// Both publisher tools name the project's version, and their usage says how to ask.
+TEST(CheckBinary, ToolsPrintTheirVersion) {
+    for (const char* tool : {DISCMENU_CHECK_BINARY, DISCMENU_EDIT_BINARY}) {
+        const QString name = QFileInfo(QString::fromUtf8(tool)).fileName();
+        SCOPED_TRACE(name.toStdString());
+        for (const char* option : {"--version", "--help"}) {
+            QProcess process;
+            process.start(QString::fromUtf8(tool), {QString::fromLatin1(option)});
+            ASSERT_TRUE(process.waitForFinished(60000));
+            EXPECT_EQ(process.exitCode(), 0) << option;
+            const QString out = QString::fromUtf8(process.readAllStandardOutput());
+            if (std::string_view(option) == "--version") {
+                EXPECT_EQ(out, name + QStringLiteral(" " DISCMENU_VERSION_STRING "\n"));
+            } else {
+                EXPECT_TRUE(out.contains(name + QStringLiteral(" --version"))) << out.toStdString();
+            }
+        }
     }
 }
 

@@ -343,4 +343,105 @@ TEST(Document, WritesANewCatalogueForBothSystems) {
               std::tuple(3, 21, 26));
 }
 
+// A catalogue the reader refuses opens with what could be read, the field it stopped at as it
+// stands in the file, and every other byte kept: saved unmended it loses nothing; mended, it is the
+// file with that field (and the fields edited) replaced, and reads.
+TEST(Document, OpensARefusedCatalogueAndMendsIt) {
+    struct Case {
+        const char* name;
+        std::function<void(QStringList&)> breakIt;
+        std::string at, faulty, mended;  // the field stopped at, after `at` in the file
+        int line;                        // its line (0: not checked)
+        std::size_t entriesRead;
+        bool editable, endsList;
+    };
+    const Case cases[] = {
+        {"bad number", [](QStringList& l) { l[27] = "20000000000"; }, "Program 2\n", "20000000000", "200", 28,
+         3, true, false},
+        {"bad colour", [](QStringList& l) { l[12] = "167772150000"; }, "16711680\n", "167772150000",
+         "16777215", 13, 3, true, false},
+        {"missing end marker", [](QStringList& l) { l.removeLast(); }, "program 3.\n", "", "<<", 0, 3, true,
+         true},
+        {"end marker mistyped", [](QStringList& l) { l.last() = "<"; }, "program 3.\n", "<", "<<", 38, 3,
+         true, true},
+        {"too many entries", {}, "Description of program 201.\n", ">>", "<<", 1226, 201, true, true},
+        {"closing quote missing", [](QStringList& l) { l[30] = "\"Description of program 2."; }, "program2\n",
+         "\"Description of program 2.", "\"Description of program 2.\"", 31, 1, true, false},
+        {"closing quote missing in the title", [](QStringList& l) { l[2] = "\"Sample Software Collection"; },
+         "(ignored)\n", "\"Sample Software Collection", "\"Sample Software Collection\"", 3, 0, false, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool utf16le : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (utf16le ? " (UTF-16 LE, CR LF)" : ""));
+            const auto encoded = [&](const std::string& text) {
+                return utf16le ? utf16(withLineEnds(text, {"\r\n"}), false) : text;
+            };
+            testcatalogue::Catalogue catalogue =
+                testcatalogue::Catalogue::withEntries(c.breakIt ? 3 : catalogue::MaxEntries + 1);
+            QStringList lines = catalogue.lines();
+            if (c.breakIt) c.breakIt(lines);
+            const std::string broken = joined(lines, "\n");
+            const std::size_t faultAt = broken.find(c.at + c.faulty) + c.at.size();
+            ASSERT_NE(faultAt, std::string::npos + c.at.size());
+
+            Document d = Document::open(encoded(broken));
+            ASSERT_TRUE(d.refusal());
+            const auto refused = catalogue::readCatalogue(encoded(broken));
+            ASSERT_TRUE(std::holds_alternative<catalogue::Error>(refused));
+            EXPECT_EQ(d.refusal()->error.message(), std::get<catalogue::Error>(refused).message());
+            EXPECT_EQ(d.refusal()->fieldText, c.faulty);
+            if (c.line) {
+                EXPECT_EQ(d.refusal()->line, c.line);
+            }
+            EXPECT_EQ(d.refusal()->fieldsEditable, c.editable);
+            EXPECT_EQ(d.refusal()->endsList, c.endsList);
+            EXPECT_EQ(d.fields().entries.size(), c.entriesRead);
+            EXPECT_EQ(d.fields().title, c.editable ? "Sample Software Collection" : "");
+
+            // The publisher's edit of a field that was read.
+            std::string edited = broken;
+            std::size_t fault = faultAt;
+            if (c.editable) {
+                Fields fields = d.fields();
+                fields.publisher += " Ltd";
+                d.setFields(fields);
+                edited.insert(edited.find("Sample Publishing") + 17, " Ltd");
+                fault += 4;
+            }
+            std::string unmended = edited;
+            if (c.endsList) unmended.insert(fault, "<<\n");
+            EXPECT_EQ(d.write(), encoded(unmended));
+            if (c.endsList) {
+                // The list ends where the menu stopped; everything after it is kept, unread.
+                const Document saved = Document::open(d.write());
+                EXPECT_FALSE(saved.refusal());
+                EXPECT_EQ(saved.fields().entries.size(), c.entriesRead);
+            }
+
+            d.setRefusedText(c.mended);
+            EXPECT_TRUE(d.problems().empty());
+            std::string mended = edited;
+            mended.replace(fault, c.faulty.size(), c.mended);
+            EXPECT_EQ(d.write(), encoded(mended));
+            const Document saved = Document::open(d.write());
+            ASSERT_FALSE(saved.refusal()) << saved.refusal()->error.message();
+            EXPECT_EQ(saved.fields().publisher, c.editable ? "Sample Publishing Ltd" : "Sample Publishing");
+            EXPECT_EQ(saved.fields().entries.size(), c.breakIt ? 3u : 201u);
+        }
+    }
+}
+
+// A file that cannot be decoded keeps its bytes and cannot be written over from the editor.
+TEST(Document, KeepsAFileThatCannotBeDecoded) {
+    const std::string broken(
+        "\xFF\xFE"
+        "a\0,\0\x00\xD8",
+        8);  // UTF-16 with an unpaired surrogate
+    Document d = Document::open(broken);
+    ASSERT_TRUE(d.refusal());
+    EXPECT_EQ(d.refusal()->error.kind, catalogue::Error::Kind::BrokenText);
+    EXPECT_EQ(d.write(), broken);
+    ASSERT_EQ(d.problems().size(), 1u);
+}
+
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <QAccessible>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDirIterator>
@@ -23,6 +24,7 @@
 #include <QTest>
 
 #include "catalogue/document.h"
+#include "discmenu_version.h"
 #include "editor/colourbutton.h"
 #include "editor/editorwindow.h"
 #include "editor/livemenu.h"
@@ -370,6 +372,99 @@ TEST(Editor, AsksBeforeLosingOrOverwritingWork) {
     }
 }
 
+// A catalogue the menu refuses opens with the fields it has and the field the menu stops at, to
+// mend; saved, the file is the one read with only the fields edited replaced, and the window then
+// edits it as any other.
+TEST(Editor, MendsARefusedCatalogue) {
+    const struct {
+        const char* name;
+        int line;  // the line broken, and what it holds
+        QString broken;
+        std::string faulty, mended;
+        bool editable;
+        int rowsAfter;
+    } cases[] = {
+        {"size out of range", 27, QStringLiteral("20000000000"), "20000000000", "250", true, 3},
+        {"end marker missing", 37, {}, "", "<<", true, 3},
+        {"closing quote missing in the title", 2, QStringLiteral("\"Sample Software Collection"),
+         "\"Sample Software Collection", "\"Sample Software Collection\"", false, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Editing e(false);
+        QStringList lines = testcatalogue::Catalogue::withEntries(3).lines();
+        if (c.broken.isNull()) {
+            lines.removeAt(c.line);
+        } else {
+            lines[c.line] = c.broken;
+        }
+        testcatalogue::writeCatalogue(e.dir.path(), lines);
+        const std::string broken = readAll(e.file()).toStdString();
+        e.open();
+        QTRY_VERIFY(!e.asked.empty());
+        EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be read")));
+        const auto refused = catalogue::readCatalogue(broken);
+        ASSERT_TRUE(std::holds_alternative<catalogue::Error>(refused));
+        EXPECT_TRUE(e.find<QLabel>("refusalMessage")
+                        ->text()
+                        .startsWith(QString::fromStdString(std::get<catalogue::Error>(refused).message())));
+        auto* field = e.find<QLineEdit>("refusedField");
+        EXPECT_EQ(field->text().toStdString(), c.faulty);
+        EXPECT_EQ(e.find<QTabWidget>("pages")->isEnabled(), c.editable);
+
+        std::string expected = broken;
+        const std::size_t fault = c.faulty.empty() ? broken.size() : broken.find(c.faulty);
+        expected.replace(fault, c.faulty.size(), c.mended);
+        if (c.editable) {
+            QTest::keyClicks(e.find<QLineEdit>("publisher"), QStringLiteral(" Ltd"));
+            expected.insert(expected.find("Sample Publishing") + 17, " Ltd");
+        }
+        field->selectAll();
+        QTest::keyClicks(field, QString::fromStdString(c.mended));
+        EXPECT_TRUE(e.window->isWindowModified());
+        e.asked.clear();
+        e.answers = {QMessageBox::Save};
+        EXPECT_TRUE(e.window->save());
+        ASSERT_EQ(e.asked.size(), 1u);
+        EXPECT_TRUE(e.asked[0].contains(QStringLiteral("Replace")));
+        EXPECT_EQ(readAll(e.file()).toStdString(), expected);
+
+        // Now an ordinary catalogue in the window.
+        EXPECT_FALSE(e.find<QWidget>("refusal")->isVisibleTo(e.window.get()));
+        EXPECT_TRUE(e.find<QTabWidget>("pages")->isEnabled());
+        EXPECT_EQ(e.table()->rowCount(), c.rowsAfter);
+        EXPECT_FALSE(e.window->isWindowModified());
+        QTest::keyClicks(e.find<QLineEdit>("date"), QStringLiteral("!"));
+        e.asked.clear();
+        EXPECT_TRUE(e.window->save());
+        EXPECT_TRUE(e.asked.empty());
+        EXPECT_TRUE(fieldsOf(readAll(e.file())).date.ends_with("!"));
+    }
+}
+
+// A refused catalogue saved without mending keeps every byte of the file but for the field edited.
+TEST(Editor, SavesARefusedCatalogueWithoutLosingIt) {
+    Editing e(false);
+    QStringList lines = testcatalogue::Catalogue::withEntries(3).lines();
+    lines[12] = QStringLiteral("167772150000");  // a colour out of range
+    testcatalogue::writeCatalogue(e.dir.path(), lines);
+    const QByteArray broken = readAll(e.file());
+    e.open();
+    QTRY_VERIFY(!e.asked.empty());
+    QTest::keyClicks(e.find<QLineEdit>("publisher"), QStringLiteral(" Ltd"));
+    e.asked.clear();
+    e.answers = {QMessageBox::Save};
+    EXPECT_TRUE(e.window->save());
+    ASSERT_EQ(e.asked.size(), 1u);
+    EXPECT_TRUE(e.asked[0].contains(QStringLiteral("Replace")));
+    QByteArray expected = broken;
+    expected.replace("Sample Publishing", "Sample Publishing Ltd");
+    EXPECT_EQ(readAll(e.file()), expected);
+    // Still refused, still shown so.
+    EXPECT_TRUE(e.find<QWidget>("refusal")->isVisibleTo(e.window.get()));
+    EXPECT_EQ(e.find<QLineEdit>("refusedField")->text(), QStringLiteral("167772150000"));
+}
+
 // A text the catalogue cannot hold (a double quote and a comma) is named at once and never saved.
 TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
     Editing e;
@@ -474,6 +569,18 @@ TEST(MakeMedium, ShowsProgressAndStops) {
     QTest::mouseClick(dialog.startButton(), Qt::LeftButton);
     QTRY_VERIFY(dialog.resultLabel()->text().contains(QStringLiteral("could not be started")));
     EXPECT_TRUE(dialog.outputEdit()->isEnabled() && dialog.noBundledQtButton()->isEnabled());
+}
+
+// Help > About names the editor and its version; File > Make medium without discmenu-make-medium
+// says so and where it looked, and opens no dialog.
+TEST(Editor, AboutAndAMissingMakeMedium) {
+    Editing e;
+    e.window->findChild<QAction*>(QStringLiteral("aboutAction"))->trigger();
+    QTest::keyClick(e.window.get(), Qt::Key_M, Qt::ControlModifier);
+    ASSERT_EQ(e.asked.size(), 2u);
+    EXPECT_EQ(e.asked[0], QStringLiteral("discmenu-edit " DISCMENU_VERSION_STRING));
+    EXPECT_EQ(e.asked[1], QStringLiteral("discmenu-make-medium is missing."));
+    EXPECT_EQ(e.window->findChild<editor::MakeMediumDialog*>(), nullptr);
 }
 
 // A pipe named contents.inf is refused, not read: reading it would block the editor for ever.
