@@ -21,7 +21,7 @@
 //     without its X11 plugin) starts the launcher afresh (exec, same process) to check GTK, with
 //     DISCMENU_NOT_QT carrying why Qt did not serve. Where the desktop has no Qt at all, nothing
 //     of Qt loads and GTK is checked at once. (Re-running costs one exec of this small program,
-//     whose pages are in memory, about a millisecond, and only on systems with an unfit Qt;
+//     whose pages are in memory: cheap, and only on systems with an unfit Qt;
 //     checking Qt's needs without loading them would mean reading every Qt library's ELF tables
 //     and reproducing the loader's search here, slower on every system where Qt serves.)
 //   - the bundled Qt always runs afresh with DISCMENU_QT=bundled: the fresh run loads the bundled
