@@ -111,10 +111,10 @@ public:
     // The file's bytes; Document::read(write()) gives fields() again (when problems() is empty).
     std::string write() const;
 
-    // The 1-based line of write() where a field starts: header fields 1 to 20 numbered as in
-    // README's field table; entry fields of entry n (1-based): 0 name, 1 size, 2 command, 3 folder,
-    // 4 description, 5 the separator after it (the end marker after the last entry). 0 for a field
-    // that does not exist.
+    // The 1-based line of write() where a field starts: header fields 1 to 20 numbered as in the
+    // field table of docs/catalogue.md; entry fields of entry n (1-based): 0 name, 1 size, 2 command,
+    // 3 folder, 4 description, 5 the separator after it (the end marker after the last entry). 0 for
+    // a field that does not exist.
     int lineOfHeaderField(int field) const;
     int lineOfEntryField(int entry, int field) const;
 

@@ -336,8 +336,9 @@ GtkWidget* MenuWindow::create(const ControlRow& row) {
             break;
         }
         case Kind::TextBox: {
-            // A one-line text view rather than a GtkEntry: the first GtkEntry of a process costs
-            // some 40 ms, a third of a GTK window's start-up, for typing that this box refuses.
+            // A one-line text view rather than a GtkEntry: the first GtkEntry of a process costs a
+            // large part of a GTK window's start-up (docs/performance.md), for typing that this box
+            // refuses.
             GtkWidget* view = readOnlyTextView(row.caption, GTK_WRAP_NONE, 2);
             // The line in the middle of the box.
             gtk_text_view_set_top_margin(GTK_TEXT_VIEW(view),

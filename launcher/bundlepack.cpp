@@ -72,9 +72,9 @@ bool unpack(const Entry& entry, const Zstd& zstd, const char* pack, char* error,
 
 // Unpacks every packed entry; where the machine has a second processor, a second process (fork:
 // nothing but this launcher is loaded yet) unpacks half of the bytes meanwhile, into the same
-// memory files. Unpacking is most of what the pack costs a start from a fast medium: about 50 ms
-// for the bundled Qt on one processor. Whatever the second process could not unpack is unpacked
-// here again, so that the message is this process's own.
+// memory files. Unpacking is most of what the pack costs a start from a fast medium, hence the
+// second process (docs/performance.md has the figures). Whatever the second process could not
+// unpack is unpacked here again, so that the message is this process's own.
 bool unpackAll(Entry* entries, int count, const Zstd& zstd, const char* pack, char* error,
                std::size_t errorSize) {
     // The shares: the largest library first, each to the process with fewer bytes so far.

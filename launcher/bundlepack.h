@@ -1,9 +1,9 @@
 // Loads the bundled Qt's libraries from the bundle's packed copy: one file of zstd-compressed
 // libraries that the launcher reads in one pass, unpacks into memory (memfd) and loads from there,
 // leaves first. A library's compressed copy is about a third of it, so a start from a CD reads
-// some 10 MB instead of the 27 MB the libraries' own files would take (about 3 s of a 24x drive's
-// transfer instead of 7.5 s). The libraries loaded here are then found by their sonames when the
-// menu library and the X11 plugin are loaded, and the loader reads nothing more of lib/.
+// some 10 MB instead of the 27 MB the libraries' own files would take, and a CD drive's transfer
+// is most of such a start's time. The libraries loaded here are then found by their sonames when
+// the menu library and the X11 plugin are loaded, and the loader reads nothing more of lib/.
 //
 // The pack, written by packaging/pack-bundle:
 //   discmenu-pack 1

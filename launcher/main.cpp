@@ -22,10 +22,10 @@
 //     DISCMENU_NOT_QT carrying when the first run started and what its Qt check found, in the
 //     strict encoding of launcher/decision.h (a value it does not read counts as none). Where
 //     the desktop has no Qt at all, nothing of Qt loads and GTK is checked at once. (Re-running
-//     costs one exec of this small program, whose pages are in memory, about a millisecond, and
-//     only on systems with an unfit Qt; checking Qt's needs without loading them would mean
-//     reading every Qt library's ELF tables and reproducing the loader's search here, slower on
-//     every system where Qt serves.)
+//     costs one exec of this small program, whose pages are in memory: cheap, and only on
+//     systems with an unfit Qt; checking Qt's needs without loading them would mean reading
+//     every Qt library's ELF tables and reproducing the loader's search here, slower on every
+//     system where Qt serves.)
 //   - the bundled Qt always runs afresh with DISCMENU_QT=bundled: the fresh run loads the bundled
 //     libraries from their packed copy (bundle.pack, launcher/bundlepack.h), or, where that does
 //     not serve, reads their files in one pass in disk order (preload.list, launcher/preload.h).

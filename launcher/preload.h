@@ -1,7 +1,8 @@
 // Reads a bundle's libraries into memory in one pass, in the order they lie on the medium, before
 // the loader maps them. The loader touches a library's pages here and there (headers, symbol and
-// relocation tables, code as it runs), and on an optical drive each jump costs a seek of some
-// 100 ms; read whole and in disk order, the same libraries cost one seek and their transfer.
+// relocation tables, code as it runs), and on an optical drive each jump costs a seek, the slowest
+// thing such a drive does; read whole and in disk order, the same libraries cost one seek and their
+// transfer.
 //
 // Plain C++ on the C library alone, like the rest of the launcher.
 #pragma once
