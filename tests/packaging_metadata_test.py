@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """The installed metadata as Debian's tools read it: the editor's desktop entry
 (desktop-file-validate), its AppStream metadata (appstreamcli validate), the manual pages (groff
-with every warning, lexgrog's NAME line), and that the three name each other as installed.
+with every warning, lexgrog's NAME line), that the three name each other as installed, and that
+every file whose format makes it spell out the version (the Debian changelog's newest entry, the
+newest AppStream release, the manual pages, the Windows manifest) spells the project's.
 
 usage: packaging_metadata_test.py SOURCE_DIR
 """
@@ -42,6 +44,22 @@ class Metadata(unittest.TestCase):
                 result = run("lexgrog", os.path.join(SOURCE, "docs/man", page + ".1"))
                 self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
                 self.assertRegex(result.stdout, rf': "{re.escape(page)} - \S')
+
+    def test_every_written_version_is_the_projects(self):
+        with open(os.path.join(SOURCE, "CMakeLists.txt"), encoding="utf-8") as f:
+            version = re.search(r"^project\(discmenu VERSION ([0-9.]+)", f.read(), re.M).group(1)
+        places = [
+            (os.path.join(PACKAGING, "debian", "changelog"), r"\Adiscmenu \(([^)]+)\)"),
+            (METAINFO, r'<release version="([^"]+)"'),
+            (os.path.join(SOURCE, "win32", "discmenu.manifest"), r'name="discmenu" version="([0-9.]+?)(?:\.0)?"'),
+        ] + [(os.path.join(SOURCE, "docs/man", page + ".1"), r'\A\.TH \S+ 1 \S+ "discmenu ([^"]+)"')
+             for page in MAN_PAGES]
+        for path, pattern in places:
+            with self.subTest(file=os.path.basename(path)):
+                with open(path, encoding="utf-8") as f:
+                    found = re.search(pattern, f.read())
+                self.assertIsNotNone(found, f"no version in {path}")
+                self.assertEqual(found.group(1), version, f"{path} says {found.group(1)}, the project {version}")
 
     def test_files_name_each_other(self):
         with open(DESKTOP, encoding="utf-8") as f:
