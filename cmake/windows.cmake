@@ -4,8 +4,9 @@ enable_language(RC)
 
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 add_compile_options(-ffunction-sections -fdata-sections)
+# Release builds are reproducible: the linker writes no time stamp into the PE header.
 add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections
-                 $<$<CONFIG:Release,MinSizeRel>:-s>)
+                 $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--no-insert-timestamp>)
 
 add_subdirectory(catalogue)
 add_subdirectory(platform)  # field input only, on Windows
