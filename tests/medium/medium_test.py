@@ -445,7 +445,7 @@ def licences_and_version(p, bundle):
     said = (bundle / "version.txt").read_text() if (bundle / "version.txt").is_file() else None
     check(said == f"discmenu {version.group(1)}\n", f"discmenu/version.txt holds {said!r}")
     result = run(["python3", p.source / "packaging" / "licenses", "check", bundle])
-    check(result.returncode == 0, f"a part of the medium has no notice in discmenu/licenses:\n{result.stderr}")
+    check(result.returncode == 0, f"a part of the medium has no notice in discmenu/licenses:\n{result.stdout}{result.stderr}")
 
 
 def step_bundle(p):
