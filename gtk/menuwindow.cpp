@@ -252,18 +252,6 @@ GtkWidget* scrolledBox(GtkWidget* content) {
     return box;
 }
 
-// The focusable controls in the layout's keyboard order.
-std::vector<Control> keyboardOrder() {
-    std::vector<const ControlRow*> rows;
-    for (const ControlRow& row : core::layoutTable()) {
-        if (row.kind != Kind::Label && row.kind != Kind::Frame) rows.push_back(&row);
-    }
-    std::sort(rows.begin(), rows.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
-    std::vector<Control> order;
-    for (const ControlRow* row : rows) order.push_back(row->control);
-    return order;
-}
-
 }  // namespace
 
 int layoutDpi() {
@@ -408,7 +396,7 @@ void MenuWindow::build() {
     // others in the table's order, then those stacked in front (a control with a window of its
     // own is drawn over the ones added before it, and takes the clicks there).
     const auto depth = [](const ControlRow& row) {
-        if (row.kind == Kind::Label) return -1;
+        if (core::liesBeneath(row)) return -1;
         const auto front = std::find(std::begin(core::FrontOrder), std::end(core::FrontOrder), row.control);
         return front == std::end(core::FrontOrder) ? 0 : 1 + int(front - std::begin(core::FrontOrder));
     };
@@ -424,18 +412,14 @@ void MenuWindow::build() {
         if (row.background)
             setColour(row.control, core::ColourRole::Background, *core::decodeColour(*row.background));
     }
-    gtk_widget_set_sensitive(control(Control::ReadmeButton), FALSE);
-    gtk_widget_set_sensitive(control(Control::LicenseButton), FALSE);
-
-    // Names a screen reader speaks: the headings for the boxes they head, the caption for the
-    // picture.
-    const auto name = [this](Control c, const char* text) {
-        atk_object_set_name(gtk_widget_get_accessible(inner(c)), text);
-    };
-    name(Control::ProgramList, core::rowOf(Control::ListHeading).caption);
-    name(Control::SizeBox, core::rowOf(Control::SizeHeading).caption);
-    name(Control::DescriptionBox, core::rowOf(Control::DescriptionHeading).caption);
-    name(Control::Picture, core::PlaceholderCaption);
+    for (const ControlRow& row : core::layoutTable()) {
+        gtk_widget_set_sensitive(control(row.control), row.enabled);
+        // Names a screen reader speaks where a control is named by another's text (the headings
+        // for the boxes they head, the caption for the picture); the others by their own.
+        if (core::accessibleNameFrom(row.control) != row.control)
+            atk_object_set_name(gtk_widget_get_accessible(inner(row.control)),
+                                core::accessibleName(row.control).c_str());
+    }
     atk_object_set_role(gtk_widget_get_accessible(inner(Control::Picture)), ATK_ROLE_IMAGE);
     gtk_widget_show_all(client);
 }
@@ -485,7 +469,7 @@ void MenuWindow::connectTo(core::Menu& menu) {
     g_signal_connect(window_, "delete-event",
                      G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
                          auto* window = static_cast<MenuWindow*>(self);
-                         if (!window->closed_) window->menu_->exit();
+                         if (!window->closed_) window->menu_->closeRequested();
                          return TRUE;
                      }),
                      this);
@@ -533,30 +517,26 @@ gboolean MenuWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 }
 
 void MenuWindow::moveFocus(bool forward) {
-    static const std::vector<Control> order = keyboardOrder();
-    const int count = int(order.size());
     GtkWidget* focus = gtk_window_get_focus(window_);
-    int at = -1;
-    for (int i = 0; i < count; ++i) {
-        GtkWidget* widget = inner(order[std::size_t(i)]);
-        if (focus && (focus == widget || gtk_widget_is_ancestor(focus, widget))) at = i;
+    std::optional<Control> from;
+    for (Control c : core::keyboardOrder()) {
+        if (focus && (focus == inner(c) || gtk_widget_is_ancestor(focus, inner(c)))) from = c;
     }
-    if (at < 0) at = forward ? count - 1 : 0;
-    for (int step = 1; step <= count; ++step) {
-        const int next = ((at + (forward ? step : -step)) % count + count) % count;
-        GtkWidget* widget = inner(order[std::size_t(next)]);
-        if (gtk_widget_is_visible(widget) && gtk_widget_is_sensitive(widget) &&
-            gtk_widget_get_can_focus(widget)) {
-            gtk_widget_grab_focus(widget);
-            return;
-        }
-    }
+    const auto next = core::nextFocus(from, forward, [this](Control c) {
+        GtkWidget* widget = inner(c);
+        return gtk_widget_is_visible(widget) && gtk_widget_is_sensitive(widget) &&
+               gtk_widget_get_can_focus(widget);
+    });
+    if (next) gtk_widget_grab_focus(inner(*next));
 }
 
 void MenuWindow::setCaption(const std::string& text) {
     const std::string caption = validUtf8(text);
     gtk_window_set_title(window_, caption.c_str());
-    atk_object_set_name(gtk_widget_get_accessible(inner(Control::Picture)), caption.c_str());
+    for (const ControlRow& row : core::layoutTable()) {
+        if (core::accessibleNameFrom(row.control) == Control::Window)
+            atk_object_set_name(gtk_widget_get_accessible(inner(row.control)), caption.c_str());
+    }
 }
 
 void MenuWindow::setText(Control c, const std::string& text) {

@@ -1,5 +1,6 @@
 #include "qt/menuwindow.h"
 
+#include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -64,14 +65,14 @@ MenuWindow::MenuWindow(QWidget* parent)
     as(Control::Picture, picture);
 
     picture->setPixmap(QPixmap::fromImage(readBitmap(QStringLiteral(":/discmenu/picture.bmp"))));
-    readmeButton->setEnabled(false);
-    licenseButton->setEnabled(false);
 
-    // Names a screen reader speaks: the headings for the boxes they head.
-    programList->setAccessibleName(listHeading->text());
-    sizeBox->setAccessibleName(sizeHeading->text());
-    descriptionBox->setAccessibleName(descriptionHeading->text());
-    picture->setAccessibleName(windowTitle());
+    // Names a screen reader speaks where a control is named by another's text (the headings for
+    // the boxes they head, the caption for the picture); the others are named by their own.
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (core::accessibleNameFrom(row.control) != row.control)
+            control(row.control)
+                ->setAccessibleName(QString::fromStdString(core::accessibleName(row.control)));
+    }
 
     picture->setFocus();
 }
@@ -79,6 +80,7 @@ MenuWindow::MenuWindow(QWidget* parent)
 MenuWindow::~MenuWindow() = default;
 
 void MenuWindow::connectTo(core::Menu& menu) {
+    menu_ = &menu;
     // The highlight changes by mouse and by keyboard; the logic's own highlight is not an event.
     connect(programList, &QListWidget::currentRowChanged, this, [this, &menu](int) {
         if (!selecting_) menu.highlightChanged();
@@ -99,7 +101,10 @@ void MenuWindow::connectTo(core::Menu& menu) {
 void MenuWindow::setCaption(const std::string& text) {
     // Qt reads "[*]" in a title as a placeholder; doubling it shows it as written.
     QString caption = fromUtf8(text);
-    picture->setAccessibleName(caption);
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (core::accessibleNameFrom(row.control) == Control::Window)
+            control(row.control)->setAccessibleName(caption);
+    }
     setWindowTitle(caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 }
 
@@ -152,6 +157,20 @@ std::string MenuWindow::listItem(int index) const {
     return item ? item->text().toStdString() : std::string();
 }
 
-void MenuWindow::close() { hide(); }
+void MenuWindow::close() {
+    closed_ = true;
+    hide();
+}
+
+void MenuWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window from its frame ends the program as Exit does, through the logic; the
+    // logic hides the window itself.
+    if (menu_ && !closed_) {
+        event->ignore();
+        menu_->closeRequested();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
 
 }  // namespace qt
