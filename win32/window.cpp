@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "core/layout.h"
 #include "core/menu.h"
@@ -191,6 +192,13 @@ void MenuWindow::createControls() {
         entry.rect = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
         HWND parent = item(row.container).hwnd;
         if (row.kind == Kind::MultiLineTextBox) initial = widen(withCrLf(row.caption));
+        if (row.kind == Kind::Picture) initial = widen(core::accessibleName(row.control));
+        const Control namedBy = core::accessibleNameFrom(row.control);
+        if (namedBy != row.control && namedBy != Control::Window) {
+            entry.namer =
+                CreateWindowExW(0, L"STATIC", widen(core::accessibleName(row.control)).c_str(),
+                                WS_CHILD | SS_NOPREFIX, r.x, r.y, 0, 0, parent, nullptr, instance_, nullptr);
+        }
         entry.hwnd =
             CreateWindowExW(exStyle, cls, initial.c_str(), style, r.x, r.y, r.width, r.height, parent,
                             reinterpret_cast<HMENU>(INT_PTR(FirstId + int(row.control))), instance_, nullptr);
@@ -202,19 +210,52 @@ void MenuWindow::createControls() {
         if (isLabel(row)) fitLabel(entry);
     }
 
-    // Where windowed controls overlap, the panels that hold the list, the description and the
-    // install button are in front, so that none of their own controls is cut; the picture's
-    // border shows in full. Labels lie beneath every control beside them.
-    for (Control c : core::FrontOrder) {
-        SetWindowPos(item(c).hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    stackControls();
+    lastFocus_ = item(Control::Picture).hwnd;
+}
+
+// A screen reader reads a window's controls in z-order, and names an unnamed edit or list box from
+// the static just before it: the stacking is the keyboard order, each box right after a hidden
+// static with its name (hidden, so no pixel changes; Windows' own rule, so every screen reader
+// and Windows version follows it, where the accessibility annotations need COM and oleacc in the
+// menu and are not honoured everywhere), and the labels beneath everything.
+void MenuWindow::stackControls() {
+    constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    std::vector<const core::ControlRow*> rows;
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (!core::liesBeneath(row)) rows.push_back(&row);
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](auto* a, auto* b) { return a->tabIndex > b->tabIndex; });
+    for (const core::ControlRow* row : rows) {
+        SetWindowPos(item(row->control).hwnd, HWND_TOP, 0, 0, 0, 0, keep);
+        if (HWND namer = item(row->control).namer) SetWindowPos(namer, HWND_TOP, 0, 0, 0, 0, keep);
     }
     for (const core::ControlRow& row : core::layoutTable()) {
-        if (core::liesBeneath(row)) {
-            SetWindowPos(item(row.control).hwnd, HWND_BOTTOM, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
+        if (core::liesBeneath(row)) SetWindowPos(item(row.control).hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
     }
-    lastFocus_ = item(Control::Picture).hwnd;
+
+    // Where overlapping controls stack the other way round in FrontOrder (the description panel in
+    // front of the list and size panels, whose last pixel row it covers), the part they share is
+    // cut out of the one above, so that the one in front shows there as before.
+    for (std::size_t front = 0; front < std::size(core::FrontOrder); ++front) {
+        const Item& above = item(core::FrontOrder[front]);
+        HRGN region = nullptr;
+        for (std::size_t next = front + 1; next < std::size(core::FrontOrder); ++next) {
+            const Item& over = item(core::FrontOrder[next]);
+            RECT shared{};
+            if (over.row->tabIndex < above.row->tabIndex || over.row->container != above.row->container ||
+                !IntersectRect(&shared, &over.rect, &above.rect))
+                continue;
+            if (!region)
+                region = CreateRectRgn(0, 0, above.rect.right - above.rect.left,
+                                       above.rect.bottom - above.rect.top);
+            OffsetRect(&shared, -above.rect.left, -above.rect.top);
+            HRGN cut = CreateRectRgnIndirect(&shared);
+            CombineRgn(region, region, cut, RGN_DIFF);
+            DeleteObject(cut);
+        }
+        if (region) SetWindowRgn(above.hwnd, region, FALSE);  // the window owns the region now
+    }
 }
 
 void MenuWindow::fitLabel(Item& entry) {
@@ -458,6 +499,11 @@ void MenuWindow::moveFocus(int step) {
 
 void MenuWindow::setCaption(const std::string& text) {
     if (hwnd_) SetWindowTextW(hwnd_, widen(text).c_str());
+    // The picture is named by the caption (its window text is never drawn).
+    for (const Item& entry : items_) {
+        if (entry.row && entry.hwnd && core::accessibleNameFrom(entry.row->control) == Control::Window)
+            SetWindowTextW(entry.hwnd, widen(text).c_str());
+    }
 }
 
 void MenuWindow::setText(Control control, const std::string& text) {
