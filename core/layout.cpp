@@ -91,6 +91,48 @@ std::optional<Control> nextFocus(std::optional<Control> from, bool forward,
     return std::nullopt;
 }
 
+AccessibleRole accessibleRole(Control control) {
+    if (control == Control::Window) return AccessibleRole::Frame;
+    switch (rowOf(control).kind) {
+        case Kind::Frame:
+            return AccessibleRole::Panel;
+        case Kind::Label:
+            return AccessibleRole::Label;
+        case Kind::TextBox:
+        case Kind::MultiLineTextBox:
+            return AccessibleRole::ReadOnlyText;
+        case Kind::ListBox:
+            return AccessibleRole::List;
+        case Kind::Button:
+            return AccessibleRole::Button;
+        case Kind::Picture:
+            return AccessibleRole::Picture;
+    }
+    return AccessibleRole::Panel;
+}
+
+const char* accessibleDescription(Control control) {
+    return control == Control::Picture ? "The medium's picture" : "";
+}
+
+std::span<const Control> windowDescriptionLines() {
+    static constexpr Control lines[] = {Control::CountLine, Control::PublisherLine, Control::DateLine};
+    return lines;
+}
+
+std::string windowDescription(const std::function<std::string(Control)>& textOf) {
+    std::string description;
+    for (Control line : windowDescriptionLines()) {
+        std::string text = textOf(line);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.pop_back();
+        if (text.empty()) continue;
+        // Each line a sentence of its own, so that a screen reader pauses between them.
+        if (text.back() != '.' && text.back() != '!' && text.back() != '?') text += '.';
+        description += (description.empty() ? "" : " ") + text;
+    }
+    return description;
+}
+
 Control accessibleNameFrom(Control control) {
     switch (control) {
         case Control::ProgramList:

@@ -99,6 +99,11 @@ std::span<const Control> keyboardOrder();
 std::optional<Control> nextFocus(std::optional<Control> from, bool forward,
                                  const std::function<bool(Control)>& canTakeFocus);
 
+// What a screen reader is told a control is. The window is a frame (a top-level window); the
+// panels and the picture are not, so that a screen reader follows the focus inside them.
+enum class AccessibleRole { Frame, Panel, Label, ReadOnlyText, List, Button, Picture };
+AccessibleRole accessibleRole(Control control);
+
 // The control whose text names `control` to a screen reader: the heading above the list and each
 // text box, the window (its caption) for the picture, which shows the medium's own artwork; the
 // control itself for the others (a button's caption, without its access-key mark).
@@ -107,6 +112,17 @@ Control accessibleNameFrom(Control control);
 // The caption of the control that names `control`, as designed (the window's placeholder caption
 // for the picture). A front end updates the picture's name when the caption changes.
 std::string accessibleName(Control control);
+
+// What a screen reader says after a control's name and role: the picture's, what it shows
+// (its name is the caption, which the window's title says too); empty for the others.
+const char* accessibleDescription(Control control);
+
+// The window's description, heard when it opens: the lines that never take the focus and so are
+// never heard otherwise (the count line, the publisher, the date), each as `textOf` gives its
+// current text, one sentence each. A front end sets it again when one of `windowDescriptionLines`
+// changes.
+std::span<const Control> windowDescriptionLines();
+std::string windowDescription(const std::function<std::string(Control)>& textOf);
 
 // Layout units: 1440 twips to the inch, so 15 twips to the pixel at 96 dots per inch and 12 at
 // 120. Every edge is rounded the same way (half up), so neighbouring controls that share an edge

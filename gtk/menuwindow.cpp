@@ -419,8 +419,14 @@ void MenuWindow::build() {
         if (core::accessibleNameFrom(row.control) != row.control)
             atk_object_set_name(gtk_widget_get_accessible(inner(row.control)),
                                 core::accessibleName(row.control).c_str());
+        AtkObject* accessible = gtk_widget_get_accessible(inner(row.control));
+        if (*core::accessibleDescription(row.control))
+            atk_object_set_description(accessible, core::accessibleDescription(row.control));
+        // GTK's own roles are right but for the picture, a drawing area ("drawing area").
+        if (core::accessibleRole(row.control) == core::AccessibleRole::Picture)
+            atk_object_set_role(accessible, ATK_ROLE_IMAGE);
     }
-    atk_object_set_role(gtk_widget_get_accessible(inner(Control::Picture)), ATK_ROLE_IMAGE);
+    describe();
     gtk_widget_show_all(client);
 }
 
@@ -544,11 +550,23 @@ void MenuWindow::setText(Control c, const std::string& text) {
     GtkWidget* widget = inner(c);
     if (GTK_IS_LABEL(widget)) {
         gtk_label_set_text(GTK_LABEL(widget), valid.c_str());
+        const auto lines = core::windowDescriptionLines();
+        if (std::find(lines.begin(), lines.end(), c) != lines.end()) describe();
     } else if (GTK_IS_ENTRY(widget)) {
         gtk_entry_set_text(GTK_ENTRY(widget), valid.c_str());
     } else if (GTK_IS_TEXT_VIEW(widget)) {
-        gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget)), valid.c_str(), -1);
+        GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget));
+        gtk_text_buffer_set_text(buffer, valid.c_str(), -1);
+        // The cursor at the start, where a screen reader begins to read (GTK leaves it at the end).
+        GtkTextIter start;
+        gtk_text_buffer_get_start_iter(buffer, &start);
+        gtk_text_buffer_place_cursor(buffer, &start);
     }
+}
+
+void MenuWindow::describe() {
+    const std::string description = core::windowDescription([this](Control c) { return text(c); });
+    atk_object_set_description(gtk_widget_get_accessible(GTK_WIDGET(window_)), description.c_str());
 }
 
 std::string MenuWindow::text(Control c) const {

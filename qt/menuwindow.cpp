@@ -1,5 +1,7 @@
 #include "qt/menuwindow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
@@ -9,6 +11,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <algorithm>
 
 #include "core/menu.h"
 #include "qt/colours.h"
@@ -25,6 +28,42 @@ using core::Control;
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
+QAccessible::Role qtRole(core::AccessibleRole role) {
+    switch (role) {
+        case core::AccessibleRole::Frame:
+            return QAccessible::Window;
+        case core::AccessibleRole::Panel:
+            return QAccessible::Pane;
+        case core::AccessibleRole::Label:
+            return QAccessible::StaticText;
+        case core::AccessibleRole::ReadOnlyText:
+            return QAccessible::EditableText;
+        case core::AccessibleRole::List:
+            return QAccessible::List;
+        case core::AccessibleRole::Button:
+            return QAccessible::PushButton;
+        case core::AccessibleRole::Picture:
+            return QAccessible::Graphic;
+    }
+    return QAccessible::Pane;
+}
+
+// Qt gives a QFrame (the panels, the picture box) the role "frame", which screen readers take for
+// a top-level window: they drop the focus events inside one that is not active. The window itself
+// would be a "filler". These three get the role the core gives them; Qt's own classes keep Qt's
+// interfaces.
+QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget || !(qobject_cast<MenuWindow*>(widget) || qobject_cast<Panel*>(widget) ||
+                     qobject_cast<PictureBox*>(widget)))
+        return nullptr;
+    Control control = Control::Window;
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (widget->objectName() == QLatin1String(row.name)) control = row.control;
+    }
+    return new QAccessibleWidget(widget, qtRole(core::accessibleRole(control)));
+}
+
 }  // namespace
 
 MenuWindow::MenuWindow(QWidget* parent)
@@ -33,6 +72,8 @@ MenuWindow::MenuWindow(QWidget* parent)
       // The classic look the layout was drawn for, with two-pixel sunken borders.
       style_(QStyleFactory::create(QStringLiteral("Windows"))) {
     initResources();
+    static const bool accessibleRoles = (QAccessible::installFactory(accessibleFor), true);
+    (void)accessibleRoles;
     setObjectName(QStringLiteral("TheMenu"));
     setStyle(style_.get());
     setWindowTitle(QString::fromUtf8(core::PlaceholderCaption));
@@ -72,7 +113,10 @@ MenuWindow::MenuWindow(QWidget* parent)
         if (core::accessibleNameFrom(row.control) != row.control)
             control(row.control)
                 ->setAccessibleName(QString::fromStdString(core::accessibleName(row.control)));
+        control(row.control)
+            ->setAccessibleDescription(QString::fromUtf8(core::accessibleDescription(row.control)));
     }
+    describe();
 
     picture->setFocus();
 }
@@ -113,6 +157,8 @@ void MenuWindow::setText(Control c, const std::string& text) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(fromUtf8(text));
         if (!label->wordWrap()) widenToFit(label);
+        const auto lines = core::windowDescriptionLines();
+        if (std::find(lines.begin(), lines.end(), c) != lines.end()) describe();
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         line->setText(fromUtf8(text));
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
@@ -126,6 +172,10 @@ std::string MenuWindow::text(Control c) const {
     if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text().toStdString();
     if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) return box->toPlainText().toStdString();
     return {};
+}
+
+void MenuWindow::describe() {
+    setAccessibleDescription(fromUtf8(core::windowDescription([this](Control c) { return text(c); })));
 }
 
 void MenuWindow::setVisible(Control c, bool visible) { control(c)->setVisible(visible); }

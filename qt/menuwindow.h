@@ -64,6 +64,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void describe();  // the window's description for screen readers, from its lines
+
     std::unique_ptr<QStyle> style_;
     Controls controls_;
     core::Menu* menu_ = nullptr;
