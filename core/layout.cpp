@@ -1,5 +1,7 @@
 #include "core/layout.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 
 namespace core {
@@ -15,7 +17,8 @@ using K = Kind;
 using F = FontKind;
 
 // clang-format off
-// name, role, kind, container, left, top, width, height, tab index, caption, font, background
+// name, role, kind, container, left, top, width, height, tab index, caption, font, background,
+// enabled (the document buttons stay off unless the catalogue turns them on)
 constexpr ControlRow rows[] = {
     {"Frame5", C::DescriptionPanel, K::Frame, C::Window, 0, 3120, 5652, 2052, 16, "Frame5", F::None, LightGrey},
     {"Text2", C::DescriptionBox, K::MultiLineTextBox, C::DescriptionPanel, 120, 200, 5415, 1572, 18, "Text2", F::Regular, none},
@@ -31,8 +34,8 @@ constexpr ControlRow rows[] = {
     {"Label1", C::ListHeading, K::Label, C::ListPanel, 120, 0, 1548, 192, 10, "Programs on this CD", F::Bold, none},
     {"Frame2", C::ButtonPanel, K::Frame, C::Window, 4560, 0, 1092, 2402, 4, "Frame2", F::None, Blue},
     {"Command4", C::ExitButton, K::Button, C::ButtonPanel, 120, 1920, 852, 372, 8, "&Exit", F::Regular, none},
-    {"Command3", C::LicenseButton, K::Button, C::ButtonPanel, 120, 1320, 852, 492, 7, "Show &License", F::Regular, none},
-    {"Command2", C::ReadmeButton, K::Button, C::ButtonPanel, 120, 720, 852, 492, 6, "Show &Readme", F::Regular, none},
+    {"Command3", C::LicenseButton, K::Button, C::ButtonPanel, 120, 1320, 852, 492, 7, "Show &License", F::Regular, none, false},
+    {"Command2", C::ReadmeButton, K::Button, C::ButtonPanel, 120, 720, 852, 492, 6, "Show &Readme", F::Regular, none, false},
     {"Command1", C::BrowseButton, K::Button, C::ButtonPanel, 120, 120, 852, 492, 5, "&Browse CD", F::Regular, none},
     {"Frame1", C::InstallPanel, K::Frame, C::Window, 3480, 0, 1212, 987, 2, "Frame1", F::None, Blue},
     {"Command5", C::InstallButton, K::Button, C::InstallPanel, 120, 120, 975, 732, 3, "&Install highlighted program", F::Bold, none},
@@ -56,6 +59,106 @@ const ControlRow& rowOf(Control control) {
         if (row.control == control) return row;
     }
     std::abort();  // every control but the window has a row
+}
+
+std::span<const Control> keyboardOrder() {
+    static const auto order = [] {
+        std::array<const ControlRow*, std::size(rows)> focusable{};
+        std::size_t count = 0;
+        for (const ControlRow& row : rows) {
+            if (takesFocus(row)) focusable[count++] = &row;
+        }
+        std::stable_sort(focusable.begin(), focusable.begin() + count,
+                         [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
+        std::pair<std::array<Control, std::size(rows)>, std::size_t> made{{}, count};
+        for (std::size_t i = 0; i < count; ++i) made.first[i] = focusable[i]->control;
+        return made;
+    }();
+    return {order.first.data(), order.second};
+}
+
+std::optional<Control> nextFocus(std::optional<Control> from, bool forward,
+                                 const std::function<bool(Control)>& canTakeFocus) {
+    const std::span<const Control> order = keyboardOrder();
+    const int count = int(order.size());
+    const auto found = from ? std::find(order.begin(), order.end(), *from) : order.end();
+    // Outside the order, the step lands on the first (forward) or the last control.
+    const int at = found != order.end() ? int(found - order.begin()) : forward ? count - 1 : 0;
+    for (int step = 1; step <= count; ++step) {
+        const Control next = order[std::size_t(((at + (forward ? step : -step)) % count + count) % count)];
+        if (canTakeFocus(next)) return next;
+    }
+    return std::nullopt;
+}
+
+AccessibleRole accessibleRole(Control control) {
+    if (control == Control::Window) return AccessibleRole::Frame;
+    switch (rowOf(control).kind) {
+        case Kind::Frame:
+            return AccessibleRole::Panel;
+        case Kind::Label:
+            return AccessibleRole::Label;
+        case Kind::TextBox:
+        case Kind::MultiLineTextBox:
+            return AccessibleRole::ReadOnlyText;
+        case Kind::ListBox:
+            return AccessibleRole::List;
+        case Kind::Button:
+            return AccessibleRole::Button;
+        case Kind::Picture:
+            return AccessibleRole::Picture;
+    }
+    return AccessibleRole::Panel;
+}
+
+const char* accessibleDescription(Control control) {
+    return control == Control::Picture ? "The medium's picture" : "";
+}
+
+std::span<const Control> windowDescriptionLines() {
+    static constexpr Control lines[] = {Control::CountLine, Control::PublisherLine, Control::DateLine};
+    return lines;
+}
+
+std::string windowDescription(const std::function<std::string(Control)>& textOf) {
+    std::string description;
+    for (Control line : windowDescriptionLines()) {
+        std::string text = textOf(line);
+        while (!text.empty() && (text.back() == ' ' || text.back() == '\n')) text.pop_back();
+        if (text.empty()) continue;
+        // Each line a sentence of its own, so that a screen reader pauses between them.
+        if (text.back() != '.' && text.back() != '!' && text.back() != '?') text += '.';
+        description += (description.empty() ? "" : " ") + text;
+    }
+    return description;
+}
+
+Control accessibleNameFrom(Control control) {
+    switch (control) {
+        case Control::ProgramList:
+            return Control::ListHeading;
+        case Control::SizeBox:
+            return Control::SizeHeading;
+        case Control::DescriptionBox:
+            return Control::DescriptionHeading;
+        case Control::Picture:
+            return Control::Window;
+        default:
+            return control;
+    }
+}
+
+std::string accessibleName(Control control) {
+    const Control source = accessibleNameFrom(control);
+    if (source == Control::Window) return PlaceholderCaption;
+    if (rowOf(source).kind == Kind::Frame) return {};  // a panel's caption is never shown
+    std::string name;
+    for (const char* c = rowOf(source).caption; *c; ++c) {
+        // "&&" is a literal ampersand, a single "&" marks the access key.
+        if (*c == '&' && *++c == '\0') break;
+        name += *c;
+    }
+    return name;
 }
 
 int twipsToPixels(int twips, int dpi) { return divideRounded(static_cast<long long>(twips) * dpi, 1440); }

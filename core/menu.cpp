@@ -184,6 +184,8 @@ void Menu::clicked(Control button) {
     }
 }
 
+void Menu::closeRequested() { exit(); }
+
 void Menu::install() {
     findSelectedEntry();
     // The folder current now is the one where start-up found the catalogue: the documents and every

@@ -55,6 +55,9 @@ public:
     void highlightChanged();       // the highlighted item changed, by mouse or keyboard
     void doubleClicked();          // a double click on an item (already highlighted by the front end)
     void clicked(Control button);  // a button was pressed (mouse, space bar or access key)
+    // The window's frame asked to close it (the close box, Alt+F4, the window manager's request):
+    // the menu ends as Exit ends it.
+    void closeRequested();
 
     // What the buttons do.
     // Runs the highlighted program's set-up command in its folder; then the folder current before

@@ -1,8 +1,8 @@
 #pragma once
 // What the menu's logic needs of a window. Each front end (Qt and GTK on Linux, Win32 on Windows)
-// builds the controls of the layout table and implements this over them; the logic never sees a
-// widget.
-// All text is UTF-8.
+// builds the controls of the layout table, with the rules that follow from it (core/layout.h:
+// keyboard order, start-up state, stacking, screen-reader names), and implements this over them;
+// the logic never sees a widget. All text is UTF-8.
 #include <string>
 
 #include "core/colour.h"

@@ -252,18 +252,6 @@ GtkWidget* scrolledBox(GtkWidget* content) {
     return box;
 }
 
-// The focusable controls in the layout's keyboard order.
-std::vector<Control> keyboardOrder() {
-    std::vector<const ControlRow*> rows;
-    for (const ControlRow& row : core::layoutTable()) {
-        if (row.kind != Kind::Label && row.kind != Kind::Frame) rows.push_back(&row);
-    }
-    std::sort(rows.begin(), rows.end(), [](auto* a, auto* b) { return a->tabIndex < b->tabIndex; });
-    std::vector<Control> order;
-    for (const ControlRow* row : rows) order.push_back(row->control);
-    return order;
-}
-
 }  // namespace
 
 int layoutDpi() {
@@ -409,7 +397,7 @@ void MenuWindow::build() {
     // others in the table's order, then those stacked in front (a control with a window of its
     // own is drawn over the ones added before it, and takes the clicks there).
     const auto depth = [](const ControlRow& row) {
-        if (row.kind == Kind::Label) return -1;
+        if (core::liesBeneath(row)) return -1;
         const auto front = std::find(std::begin(core::FrontOrder), std::end(core::FrontOrder), row.control);
         return front == std::end(core::FrontOrder) ? 0 : 1 + int(front - std::begin(core::FrontOrder));
     };
@@ -425,19 +413,21 @@ void MenuWindow::build() {
         if (row.background)
             setColour(row.control, core::ColourRole::Background, *core::decodeColour(*row.background));
     }
-    gtk_widget_set_sensitive(control(Control::ReadmeButton), FALSE);
-    gtk_widget_set_sensitive(control(Control::LicenseButton), FALSE);
-
-    // Names a screen reader speaks: the headings for the boxes they head, the caption for the
-    // picture.
-    const auto name = [this](Control c, const char* text) {
-        atk_object_set_name(gtk_widget_get_accessible(inner(c)), text);
-    };
-    name(Control::ProgramList, core::rowOf(Control::ListHeading).caption);
-    name(Control::SizeBox, core::rowOf(Control::SizeHeading).caption);
-    name(Control::DescriptionBox, core::rowOf(Control::DescriptionHeading).caption);
-    name(Control::Picture, core::PlaceholderCaption);
-    atk_object_set_role(gtk_widget_get_accessible(inner(Control::Picture)), ATK_ROLE_IMAGE);
+    for (const ControlRow& row : core::layoutTable()) {
+        gtk_widget_set_sensitive(control(row.control), row.enabled);
+        // Names a screen reader speaks where a control is named by another's text (the headings
+        // for the boxes they head, the caption for the picture); the others by their own.
+        if (core::accessibleNameFrom(row.control) != row.control)
+            atk_object_set_name(gtk_widget_get_accessible(inner(row.control)),
+                                core::accessibleName(row.control).c_str());
+        AtkObject* accessible = gtk_widget_get_accessible(inner(row.control));
+        if (*core::accessibleDescription(row.control))
+            atk_object_set_description(accessible, core::accessibleDescription(row.control));
+        // GTK's own roles are right but for the picture, a drawing area ("drawing area").
+        if (core::accessibleRole(row.control) == core::AccessibleRole::Picture)
+            atk_object_set_role(accessible, ATK_ROLE_IMAGE);
+    }
+    describe();
     gtk_widget_show_all(client);
 }
 
@@ -486,7 +476,7 @@ void MenuWindow::connectTo(core::Menu& menu) {
     g_signal_connect(window_, "delete-event",
                      G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer self) -> gboolean {
                          auto* window = static_cast<MenuWindow*>(self);
-                         if (!window->closed_) window->menu_->exit();
+                         if (!window->closed_) window->menu_->closeRequested();
                          return TRUE;
                      }),
                      this);
@@ -534,30 +524,26 @@ gboolean MenuWindow::onKey(GtkWidget*, GdkEventKey* event, gpointer self) {
 }
 
 void MenuWindow::moveFocus(bool forward) {
-    static const std::vector<Control> order = keyboardOrder();
-    const int count = int(order.size());
     GtkWidget* focus = gtk_window_get_focus(window_);
-    int at = -1;
-    for (int i = 0; i < count; ++i) {
-        GtkWidget* widget = inner(order[std::size_t(i)]);
-        if (focus && (focus == widget || gtk_widget_is_ancestor(focus, widget))) at = i;
+    std::optional<Control> from;
+    for (Control c : core::keyboardOrder()) {
+        if (focus && (focus == inner(c) || gtk_widget_is_ancestor(focus, inner(c)))) from = c;
     }
-    if (at < 0) at = forward ? count - 1 : 0;
-    for (int step = 1; step <= count; ++step) {
-        const int next = ((at + (forward ? step : -step)) % count + count) % count;
-        GtkWidget* widget = inner(order[std::size_t(next)]);
-        if (gtk_widget_is_visible(widget) && gtk_widget_is_sensitive(widget) &&
-            gtk_widget_get_can_focus(widget)) {
-            gtk_widget_grab_focus(widget);
-            return;
-        }
-    }
+    const auto next = core::nextFocus(from, forward, [this](Control c) {
+        GtkWidget* widget = inner(c);
+        return gtk_widget_is_visible(widget) && gtk_widget_is_sensitive(widget) &&
+               gtk_widget_get_can_focus(widget);
+    });
+    if (next) gtk_widget_grab_focus(inner(*next));
 }
 
 void MenuWindow::setCaption(const std::string& text) {
     const std::string caption = validUtf8(text);
     gtk_window_set_title(window_, caption.c_str());
-    atk_object_set_name(gtk_widget_get_accessible(inner(Control::Picture)), caption.c_str());
+    for (const ControlRow& row : core::layoutTable()) {
+        if (core::accessibleNameFrom(row.control) == Control::Window)
+            atk_object_set_name(gtk_widget_get_accessible(inner(row.control)), caption.c_str());
+    }
 }
 
 void MenuWindow::setText(Control c, const std::string& text) {
@@ -565,11 +551,23 @@ void MenuWindow::setText(Control c, const std::string& text) {
     GtkWidget* widget = inner(c);
     if (GTK_IS_LABEL(widget)) {
         gtk_label_set_text(GTK_LABEL(widget), valid.c_str());
+        const auto lines = core::windowDescriptionLines();
+        if (std::find(lines.begin(), lines.end(), c) != lines.end()) describe();
     } else if (GTK_IS_ENTRY(widget)) {
         gtk_entry_set_text(GTK_ENTRY(widget), valid.c_str());
     } else if (GTK_IS_TEXT_VIEW(widget)) {
-        gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget)), valid.c_str(), -1);
+        GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(widget));
+        gtk_text_buffer_set_text(buffer, valid.c_str(), -1);
+        // The cursor at the start, where a screen reader begins to read (GTK leaves it at the end).
+        GtkTextIter start;
+        gtk_text_buffer_get_start_iter(buffer, &start);
+        gtk_text_buffer_place_cursor(buffer, &start);
     }
+}
+
+void MenuWindow::describe() {
+    const std::string description = core::windowDescription([this](Control c) { return text(c); });
+    atk_object_set_description(gtk_widget_get_accessible(GTK_WIDGET(window_)), description.c_str());
 }
 
 std::string MenuWindow::text(Control c) const {

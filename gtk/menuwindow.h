@@ -67,6 +67,7 @@ private:
     void build();
     GtkWidget* create(const core::ControlRow& row);
     void applyColours(core::Control control);
+    void describe();  // the window's description for screen readers, from its lines
     void moveFocus(bool forward);
     static gboolean onKey(GtkWidget* widget, GdkEventKey* event, gpointer self);
 

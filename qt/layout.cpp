@@ -8,9 +8,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <algorithm>
-#include <array>
-#include <map>
-#include <vector>
+#include <span>
 
 #include "qt/colours.h"
 #include "qt/widgets.h"
@@ -92,7 +90,6 @@ void widenToFit(QLabel* label) {
 Controls buildLayout(QWidget* window, QStyle* style) {
     Controls made{};
     made[int(Control::Window)] = window;
-    std::vector<std::pair<int, QWidget*>> keyboardOrder;
     for (const ControlRow& row : core::layoutTable()) {
         QWidget* widget = create(row, made[int(row.container)]);
         widget->setObjectName(QString::fromUtf8(row.name));
@@ -101,33 +98,21 @@ Controls buildLayout(QWidget* window, QStyle* style) {
         if (row.font != FontKind::None) widget->setFont(fontFor(row.font));
         if (row.background) applyColour(widget, QPalette::Window, *row.background);
         if (auto* label = qobject_cast<QLabel*>(widget)) {
-            // The count line and the size heading wrap within their boxes; the one-line labels
-            // widen to fit a longer text rather than cut it.
-            const bool wraps = row.height >= 2 * 192;
-            label->setWordWrap(wraps);
-            if (!wraps) widenToFit(label);
+            // The one-line labels widen to fit a longer text rather than cut it.
+            label->setWordWrap(core::wrapsText(row));
+            if (!label->wordWrap()) widenToFit(label);
         }
-        if (row.kind == Kind::Label || row.kind == Kind::Frame) {
-            widget->setFocusPolicy(Qt::NoFocus);
-        } else {
-            keyboardOrder.emplace_back(row.tabIndex, widget);
-        }
+        if (!core::takesFocus(row)) widget->setFocusPolicy(Qt::NoFocus);
+        widget->setEnabled(row.enabled);
         made[int(row.control)] = widget;
     }
-    // Where windowed controls overlap, the panels that hold the list, the description and the
-    // install button are in front, so that none of their own controls is cut; the picture's
-    // border shows in full. Labels lie beneath every windowed control.
-    for (Control c : {Control::SizePanel, Control::ListPanel, Control::DescriptionPanel, Control::ButtonPanel,
-                      Control::InstallPanel, Control::Picture})
-        made[int(c)]->raise();
+    for (Control c : core::FrontOrder) made[int(c)]->raise();
     for (const ControlRow& row : core::layoutTable()) {
-        if (row.kind == Kind::Label) made[int(row.control)]->lower();
+        if (core::liesBeneath(row)) made[int(row.control)]->lower();
     }
-    std::sort(keyboardOrder.begin(), keyboardOrder.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < keyboardOrder.size(); ++i) {
-        QWidget::setTabOrder(keyboardOrder[i - 1].second, keyboardOrder[i].second);
-    }
+    const std::span<const Control> order = core::keyboardOrder();
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(made[int(order[i - 1])], made[int(order[i])]);
     return made;
 }
 

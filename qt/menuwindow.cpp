@@ -1,5 +1,8 @@
 #include "qt/menuwindow.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QCloseEvent>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +11,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <algorithm>
 
 #include "core/menu.h"
 #include "qt/colours.h"
@@ -24,6 +28,42 @@ using core::Control;
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
+QAccessible::Role qtRole(core::AccessibleRole role) {
+    switch (role) {
+        case core::AccessibleRole::Frame:
+            return QAccessible::Window;
+        case core::AccessibleRole::Panel:
+            return QAccessible::Pane;
+        case core::AccessibleRole::Label:
+            return QAccessible::StaticText;
+        case core::AccessibleRole::ReadOnlyText:
+            return QAccessible::EditableText;
+        case core::AccessibleRole::List:
+            return QAccessible::List;
+        case core::AccessibleRole::Button:
+            return QAccessible::PushButton;
+        case core::AccessibleRole::Picture:
+            return QAccessible::Graphic;
+    }
+    return QAccessible::Pane;
+}
+
+// Qt gives a QFrame (the panels, the picture box) the role "frame", which screen readers take for
+// a top-level window: they drop the focus events inside one that is not active. The window itself
+// would be a "filler". These three get the role the core gives them; Qt's own classes keep Qt's
+// interfaces.
+QAccessibleInterface* accessibleFor(const QString&, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (!widget || !(qobject_cast<MenuWindow*>(widget) || qobject_cast<Panel*>(widget) ||
+                     qobject_cast<PictureBox*>(widget)))
+        return nullptr;
+    Control control = Control::Window;
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (widget->objectName() == QLatin1String(row.name)) control = row.control;
+    }
+    return new QAccessibleWidget(widget, qtRole(core::accessibleRole(control)));
+}
+
 }  // namespace
 
 MenuWindow::MenuWindow(QWidget* parent)
@@ -32,6 +72,8 @@ MenuWindow::MenuWindow(QWidget* parent)
       // The classic look the layout was drawn for, with two-pixel sunken borders.
       style_(QStyleFactory::create(QStringLiteral("Windows"))) {
     initResources();
+    static const bool accessibleRoles = (QAccessible::installFactory(accessibleFor), true);
+    (void)accessibleRoles;
     setObjectName(QStringLiteral("TheMenu"));
     setStyle(style_.get());
     setWindowTitle(QString::fromUtf8(core::PlaceholderCaption));
@@ -64,14 +106,17 @@ MenuWindow::MenuWindow(QWidget* parent)
     as(Control::Picture, picture);
 
     picture->setPixmap(QPixmap::fromImage(readBitmap(QStringLiteral(":/discmenu/picture.bmp"))));
-    readmeButton->setEnabled(false);
-    licenseButton->setEnabled(false);
 
-    // Names a screen reader speaks: the headings for the boxes they head.
-    programList->setAccessibleName(listHeading->text());
-    sizeBox->setAccessibleName(sizeHeading->text());
-    descriptionBox->setAccessibleName(descriptionHeading->text());
-    picture->setAccessibleName(windowTitle());
+    // Names a screen reader speaks where a control is named by another's text (the headings for
+    // the boxes they head, the caption for the picture); the others are named by their own.
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (core::accessibleNameFrom(row.control) != row.control)
+            control(row.control)
+                ->setAccessibleName(QString::fromStdString(core::accessibleName(row.control)));
+        control(row.control)
+            ->setAccessibleDescription(QString::fromUtf8(core::accessibleDescription(row.control)));
+    }
+    describe();
 
     picture->setFocus();
 }
@@ -79,6 +124,7 @@ MenuWindow::MenuWindow(QWidget* parent)
 MenuWindow::~MenuWindow() = default;
 
 void MenuWindow::connectTo(core::Menu& menu) {
+    menu_ = &menu;
     // The highlight changes by mouse and by keyboard; the logic's own highlight is not an event.
     connect(programList, &QListWidget::currentRowChanged, this, [this, &menu](int) {
         if (!selecting_) menu.highlightChanged();
@@ -99,7 +145,10 @@ void MenuWindow::connectTo(core::Menu& menu) {
 void MenuWindow::setCaption(const std::string& text) {
     // Qt reads "[*]" in a title as a placeholder; doubling it shows it as written.
     QString caption = fromUtf8(text);
-    picture->setAccessibleName(caption);
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (core::accessibleNameFrom(row.control) == Control::Window)
+            control(row.control)->setAccessibleName(caption);
+    }
     setWindowTitle(caption.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]")));
 }
 
@@ -108,6 +157,8 @@ void MenuWindow::setText(Control c, const std::string& text) {
     if (auto* label = qobject_cast<QLabel*>(widget)) {
         label->setText(fromUtf8(text));
         if (!label->wordWrap()) widenToFit(label);
+        const auto lines = core::windowDescriptionLines();
+        if (std::find(lines.begin(), lines.end(), c) != lines.end()) describe();
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         line->setText(fromUtf8(text));
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
@@ -121,6 +172,10 @@ std::string MenuWindow::text(Control c) const {
     if (auto* line = qobject_cast<QLineEdit*>(widget)) return line->text().toStdString();
     if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) return box->toPlainText().toStdString();
     return {};
+}
+
+void MenuWindow::describe() {
+    setAccessibleDescription(fromUtf8(core::windowDescription([this](Control c) { return text(c); })));
 }
 
 void MenuWindow::setVisible(Control c, bool visible) { control(c)->setVisible(visible); }
@@ -152,6 +207,20 @@ std::string MenuWindow::listItem(int index) const {
     return item ? item->text().toStdString() : std::string();
 }
 
-void MenuWindow::close() { hide(); }
+void MenuWindow::close() {
+    closed_ = true;
+    hide();
+}
+
+void MenuWindow::closeEvent(QCloseEvent* event) {
+    // Closing the window from its frame ends the program as Exit does, through the logic; the
+    // logic hides the window itself.
+    if (menu_ && !closed_) {
+        event->ignore();
+        menu_->closeRequested();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
 
 }  // namespace qt

@@ -7,6 +7,7 @@
 #include "core/window.h"
 #include "qt/layout.h"
 
+class QCloseEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -31,7 +32,7 @@ public:
     MenuWindow(const MenuWindow&) = delete;
     MenuWindow& operator=(const MenuWindow&) = delete;
 
-    // Forwards the user's events (highlight, double click, buttons) to `menu` from now on.
+    // Forwards the user's events (highlight, double click, buttons, closing) to `menu` from now on.
     void connectTo(core::Menu& menu);
 
     QWidget* control(core::Control control) const { return controls_[int(control)]; }
@@ -59,10 +60,17 @@ public:
     QPlainTextEdit* descriptionBox;
     PictureBox* picture;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    void describe();  // the window's description for screen readers, from its lines
+
     std::unique_ptr<QStyle> style_;
     Controls controls_;
+    core::Menu* menu_ = nullptr;
     bool selecting_ = false;  // the logic is setting the highlight itself
+    bool closed_ = false;
 };
 
 }  // namespace qt

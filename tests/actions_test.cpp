@@ -221,4 +221,9 @@ TEST_F(MenuTest, ExitClosesTheWindowThenEndsTheProgramWithZero) {
     EXPECT_EQ(fake.calls, (Calls{"window close", "endProgram 0"}));
 }
 
+TEST_F(MenuTest, ClosingFromTheWindowFrameEndsTheProgramAsExitDoes) {
+    menu.closeRequested();
+    EXPECT_EQ(fake.calls, (Calls{"window close", "endProgram 0"}));
+}
+
 }  // namespace

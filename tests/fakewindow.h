@@ -1,7 +1,7 @@
 #pragma once
 // A window that records what the menu's logic writes into it, for the core tests: caption, texts,
 // visibility, enabled state, colours by control and role, the list and its highlight, close. It
-// starts in the design's state: everything visible, the two document buttons disabled.
+// starts in the design's state: everything visible, each control enabled as its row says.
 #include <array>
 #include <map>
 #include <optional>
@@ -20,8 +20,7 @@ public:
     explicit FakeWindow(std::vector<std::string>* events = nullptr) : events_(events) {
         visible.fill(true);
         enabled.fill(true);
-        enabled[int(core::Control::ReadmeButton)] = false;
-        enabled[int(core::Control::LicenseButton)] = false;
+        for (const core::ControlRow& row : core::layoutTable()) enabled[int(row.control)] = row.enabled;
     }
 
     std::string caption = core::PlaceholderCaption;

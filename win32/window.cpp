@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "core/layout.h"
@@ -26,10 +27,6 @@ constexpr DWORD MainStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZ
 // Child control identifiers: the control's role plus this.
 constexpr int FirstId = 100;
 
-// Labels lower than this (in twips) hold one line and widen to fit their text; taller ones
-// (the count line, the size heading) wrap within their box.
-constexpr int OneLineLabelHeight = 2 * 192;
-
 // The picture's size in pixels at 96 dpi.
 constexpr int PictureWidth = 158, PictureHeight = 60;
 
@@ -42,7 +39,6 @@ COLORREF resolve(const core::Colour& colour) {
 }
 
 bool isLabel(const core::ControlRow& row) { return row.kind == Kind::Label; }
-bool takesFocus(const core::ControlRow& row) { return row.kind != Kind::Label && row.kind != Kind::Frame; }
 
 }  // namespace
 
@@ -146,7 +142,7 @@ void MenuWindow::createControls() {
                 break;
             case Kind::Label:
                 // "&" shows as itself; one-line labels do not wrap.
-                style |= SS_NOPREFIX | (row.height >= OneLineLabelHeight ? SS_LEFT : SS_LEFTNOWORDWRAP);
+                style |= SS_NOPREFIX | (core::wrapsText(row) ? SS_LEFT : SS_LEFTNOWORDWRAP);
                 initial = caption;
                 break;
             case Kind::TextBox:
@@ -171,10 +167,6 @@ void MenuWindow::createControls() {
                 style |= WS_TABSTOP | BS_PUSHBUTTON | BS_MULTILINE;
                 initial = caption;
                 entry.accessKey = accessKey(caption);
-                // The document buttons stay off unless the catalogue turns them on.
-                if (row.control == Control::ReadmeButton || row.control == Control::LicenseButton) {
-                    style |= WS_DISABLED;
-                }
                 break;
             case Kind::Picture:
                 cls = PictureClass;
@@ -183,6 +175,7 @@ void MenuWindow::createControls() {
                 break;
         }
 
+        if (!row.enabled) style |= WS_DISABLED;
         entry.coloured = row.kind != Kind::Button && row.kind != Kind::Picture;
         if (entry.coloured) {
             const bool window =
@@ -199,6 +192,13 @@ void MenuWindow::createControls() {
         entry.rect = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
         HWND parent = item(row.container).hwnd;
         if (row.kind == Kind::MultiLineTextBox) initial = widen(withCrLf(row.caption));
+        if (row.kind == Kind::Picture) initial = widen(core::accessibleName(row.control));
+        const Control namedBy = core::accessibleNameFrom(row.control);
+        if (namedBy != row.control && namedBy != Control::Window) {
+            entry.namer =
+                CreateWindowExW(0, L"STATIC", widen(core::accessibleName(row.control)).c_str(),
+                                WS_CHILD | SS_NOPREFIX, r.x, r.y, 0, 0, parent, nullptr, instance_, nullptr);
+        }
         entry.hwnd =
             CreateWindowExW(exStyle, cls, initial.c_str(), style, r.x, r.y, r.width, r.height, parent,
                             reinterpret_cast<HMENU>(INT_PTR(FirstId + int(row.control))), instance_, nullptr);
@@ -210,24 +210,56 @@ void MenuWindow::createControls() {
         if (isLabel(row)) fitLabel(entry);
     }
 
-    // Where windowed controls overlap, the panels that hold the list, the description and the
-    // install button are in front, so that none of their own controls is cut; the picture's
-    // border shows in full. Labels lie beneath every control beside them.
-    for (Control c : {Control::SizePanel, Control::ListPanel, Control::DescriptionPanel, Control::ButtonPanel,
-                      Control::InstallPanel, Control::Picture}) {
-        SetWindowPos(item(c).hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    }
-    for (const core::ControlRow& row : core::layoutTable()) {
-        if (isLabel(row)) {
-            SetWindowPos(item(row.control).hwnd, HWND_BOTTOM, 0, 0, 0, 0,
-                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
-    }
+    stackControls();
     lastFocus_ = item(Control::Picture).hwnd;
 }
 
+// A screen reader reads a window's controls in z-order, and names an unnamed edit or list box from
+// the static just before it: the stacking is the keyboard order, each box right after a hidden
+// static with its name (hidden, so no pixel changes; Windows' own rule, so every screen reader
+// and Windows version follows it, where the accessibility annotations need COM and oleacc in the
+// menu and are not honoured everywhere), and the labels beneath everything.
+void MenuWindow::stackControls() {
+    constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
+    std::vector<const core::ControlRow*> rows;
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (!core::liesBeneath(row)) rows.push_back(&row);
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](auto* a, auto* b) { return a->tabIndex > b->tabIndex; });
+    for (const core::ControlRow* row : rows) {
+        SetWindowPos(item(row->control).hwnd, HWND_TOP, 0, 0, 0, 0, keep);
+        if (HWND namer = item(row->control).namer) SetWindowPos(namer, HWND_TOP, 0, 0, 0, 0, keep);
+    }
+    for (const core::ControlRow& row : core::layoutTable()) {
+        if (core::liesBeneath(row)) SetWindowPos(item(row.control).hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
+    }
+
+    // Where overlapping controls stack the other way round in FrontOrder (the description panel in
+    // front of the list and size panels, whose last pixel row it covers), the part they share is
+    // cut out of the one above, so that the one in front shows there as before.
+    for (std::size_t front = 0; front < std::size(core::FrontOrder); ++front) {
+        const Item& above = item(core::FrontOrder[front]);
+        HRGN region = nullptr;
+        for (std::size_t next = front + 1; next < std::size(core::FrontOrder); ++next) {
+            const Item& over = item(core::FrontOrder[next]);
+            RECT shared{};
+            if (over.row->tabIndex < above.row->tabIndex || over.row->container != above.row->container ||
+                !IntersectRect(&shared, &over.rect, &above.rect))
+                continue;
+            if (!region)
+                region = CreateRectRgn(0, 0, above.rect.right - above.rect.left,
+                                       above.rect.bottom - above.rect.top);
+            OffsetRect(&shared, -above.rect.left, -above.rect.top);
+            HRGN cut = CreateRectRgnIndirect(&shared);
+            CombineRgn(region, region, cut, RGN_DIFF);
+            DeleteObject(cut);
+        }
+        if (region) SetWindowRgn(above.hwnd, region, FALSE);  // the window owns the region now
+    }
+}
+
 void MenuWindow::fitLabel(Item& entry) {
-    if (entry.row->height >= OneLineLabelHeight) return;
+    if (core::wrapsText(*entry.row)) return;
     HDC dc = GetDC(entry.hwnd);
     HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(entry.hwnd, WM_GETFONT, 0, 0)));
     const std::wstring text = widen(entry.text);
@@ -372,7 +404,7 @@ LRESULT MenuWindow::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case WM_CLOSE:
             // The close box and Alt+F4 end the program as the Exit button does.
-            if (menu_ && !closed_) menu_->clicked(Control::ExitButton);
+            if (menu_ && !closed_) menu_->closeRequested();
             return 0;
         case WM_DESTROY:
             closed_ = true;
@@ -446,30 +478,20 @@ bool MenuWindow::translateKey(const MSG& msg) {
 }
 
 void MenuWindow::moveFocus(int step) {
-    std::vector<const Item*> order;
-    for (const Item& entry : items_) {
-        if (entry.row && entry.hwnd && takesFocus(*entry.row)) order.push_back(&entry);
-    }
-    std::sort(order.begin(), order.end(),
-              [](const Item* a, const Item* b) { return a->row->tabIndex < b->row->tabIndex; });
-    if (order.empty()) return;
-    const int count = int(order.size());
     HWND focus = GetFocus();
-    int at = -1;
-    for (int i = 0; i < count; ++i) {
-        if (order[std::size_t(i)]->hwnd == focus || IsChild(order[std::size_t(i)]->hwnd, focus)) at = i;
+    std::optional<Control> from;
+    for (Control c : core::keyboardOrder()) {
+        if (item(c).hwnd && (item(c).hwnd == focus || IsChild(item(c).hwnd, focus))) from = c;
     }
-    if (at < 0) at = step > 0 ? count - 1 : 0;
-    for (int n = 1; n <= count; ++n) {
-        const Item* next = order[std::size_t(((at + step * n) % count + count) % count)];
-        // A control in a hidden panel is not visible either; disabled ones are skipped.
-        if (IsWindowVisible(next->hwnd) && IsWindowEnabled(next->hwnd)) {
-            SetFocus(next->hwnd);
-            if (next->row->kind == Kind::TextBox || next->row->kind == Kind::MultiLineTextBox) {
-                SendMessageW(next->hwnd, EM_SETSEL, 0, -1);  // as a dialog selects an edit's text
-            }
-            return;
-        }
+    // A control in a hidden panel is not visible either; disabled ones are skipped.
+    const auto next = core::nextFocus(from, step > 0, [this](Control c) {
+        return item(c).hwnd && IsWindowVisible(item(c).hwnd) && IsWindowEnabled(item(c).hwnd);
+    });
+    if (!next) return;
+    SetFocus(item(*next).hwnd);
+    const Kind kind = core::rowOf(*next).kind;
+    if (kind == Kind::TextBox || kind == Kind::MultiLineTextBox) {
+        SendMessageW(item(*next).hwnd, EM_SETSEL, 0, -1);  // as a dialog selects an edit's text
     }
 }
 
@@ -477,6 +499,11 @@ void MenuWindow::moveFocus(int step) {
 
 void MenuWindow::setCaption(const std::string& text) {
     if (hwnd_) SetWindowTextW(hwnd_, widen(text).c_str());
+    // The picture is named by the caption (its window text is never drawn).
+    for (const Item& entry : items_) {
+        if (entry.row && entry.hwnd && core::accessibleNameFrom(entry.row->control) == Control::Window)
+            SetWindowTextW(entry.hwnd, widen(text).c_str());
+    }
 }
 
 void MenuWindow::setText(Control control, const std::string& text) {

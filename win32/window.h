@@ -64,7 +64,8 @@ private:
     struct Item {
         const core::ControlRow* row = nullptr;
         HWND hwnd = nullptr;
-        RECT rect{};  // in the container's client coordinates
+        HWND namer = nullptr;  // the hidden static that names it to a screen reader
+        RECT rect{};           // in the container's client coordinates
         std::string text;
         wchar_t accessKey = 0;
         Paint background, foreground;
@@ -77,6 +78,7 @@ private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void registerClasses();
     void createControls();
+    void stackControls();
     void onCommand(Item& item, int code);
     LRESULT onControlColour(HDC dc, HWND control);
     void paintPicture(HWND hwnd);

@@ -5,7 +5,8 @@ Usage: run.py template TEMPLATE BITS
        run.py TEST DISCMENU RECORDER SAMPLE_MEDIUM TEMPLATE
   template        makes the Wine prefix TEMPLATE once (wineboot -i) with BITS-bit (32 or 64) Wine,
                   the word size of the build; nothing when it is there
-  TEST            one of: startup, install, documents, keys, missing
+  TEST            one of: startup, install, documents, keys, missing, screenreader (which reads the
+                  window with readwindow.exe, named by DISCMENU_READWINDOW)
   DISCMENU        the built discmenu.exe
   RECORDER        the built recorder.exe, a stand-in set-up program that appends its working
                   folder, its own path and its arguments to the file %DISCMENU_RECORD%
@@ -384,7 +385,65 @@ def test_missing(s):
     check(status == 1, f"the menu ended with status {status} without a catalogue, expected 1")
 
 
+def read_window(s):
+    """The window as readwindow.exe reads it through MSAA: (accessible objects, child windows), each
+    a list of (depth, fields...)."""
+    out = subprocess.run(s.wine(os.environ["DISCMENU_READWINDOW"], "DiscMenuWindow"), env=s.env,
+                         capture_output=True, timeout=60, text=True, encoding="utf-8")
+    check(out.returncode == 0, f"readwindow failed ({out.returncode}): {out.stderr[-2000:]}")
+    objects, windows = [], []
+    for line in out.stdout.splitlines():
+        kind, depth, rest = line.split(" ", 2)
+        (objects if kind == "A" else windows).append((int(depth), *rest.split("\t")))
+    return objects, windows
+
+
+def test_screenreader(s):
+    """The window as a screen reader reads it through MSAA. Wine's oleacc names an edit box from
+    the static just before it in z-order, as Windows does, but gives a list box no name and no
+    items: the list's name is checked from the window structure, the static that names it."""
+    def no_licence_button(lines):
+        lines[7] = "0\n"
+
+    medium = s.medium(edit=no_licence_button)
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    menu.window()
+    objects, windows = read_window(s)
+    # The controls in object order (the picture, the panels and what they hold, the count line),
+    # which is the keyboard order; a hidden static before each box names it.
+    controls = [(depth, name, states, key) for depth, _, name, states, key in objects[1:]
+                if depth == 1 or name]
+    expected = [
+        (1, CAPTION, "focusable ", ""),  # the picture, named by the caption
+        (1, "", "focusable ", ""),
+        (2, "Install highlighted program", "focusable ", "Alt+I"),
+        (1, "", "focusable ", ""),
+        (2, "Browse CD", "focusable ", "Alt+B"),
+        (2, "Show Readme", "focusable ", "Alt+R"),
+        (2, "Show License", "unavailable ", "Alt+L"),
+        (2, "Exit", "focusable ", "Alt+E"),
+    ]
+    check(controls[:len(expected)] == expected, f"the picture and the buttons read as {controls[:len(expected)]}")
+    boxes = [(role, name) for depth, role, name, *_ in objects if role == "text"]
+    check(boxes == [("text", "Size in Kb (installed)"), ("text", "Program description")],
+          f"the text boxes read as {boxes}")
+
+    # Every list and edit box right after a hidden static with its heading; no static before
+    # anything else is hidden, and the labels seen are beneath every other control.
+    before = {}
+    for (_, cls, text, shown), (_, next_cls, _, _) in zip(windows, windows[1:]):
+        if cls == "Static" and shown == "hidden":
+            before[next_cls] = before.get(next_cls, []) + [text]
+    check(before == {"ListBox": ["Programs on this CD"], "Edit": ["Size in Kb (installed)", "Program description"]},
+          f"hidden names before the boxes: {before}")
+    for (depth, cls, _, shown), (next_depth, next_cls, _, _) in zip(windows, windows[1:]):
+        check(not (cls == "Static" and shown == "visible" and next_depth == depth and next_cls != "Static"),
+              f"a label lies above a {next_cls}")
+    menu.check_alone()
+
+
 TESTS = {
+    "screenreader": test_screenreader,
     "startup": test_startup,
     "install": test_install,
     "sample": test_sample,

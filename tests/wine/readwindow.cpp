@@ -1,0 +1,127 @@
+// Reads the running menu window as a screen reader does, through MSAA (oleacc), and prints what it
+// finds, one object a line, for tests/wine/run.py:
+//   A <depth> <role>\t<name>\t<states>\t<keyboard shortcut>   every accessible object, in object order
+//   W <depth> <class>\t<text>\t<visible|hidden>               every child window, in z-order (top first)
+// <states> lists "unavailable" and "focusable" where set. Usage: readwindow WINDOW-CLASS
+#include <oleacc.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string utf8(const wchar_t* text) {
+    if (!text) return {};
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string out(std::size_t(size > 0 ? size - 1 : 0), '\0');
+    if (size > 1) WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string taken(BSTR text) {
+    std::string out = utf8(text);
+    SysFreeString(text);
+    return out;
+}
+
+void print(IAccessible* object, VARIANT child, int depth) {
+    BSTR name = nullptr, shortcut = nullptr;
+    VARIANT role{}, state{};
+    object->get_accName(child, &name);
+    object->get_accKeyboardShortcut(child, &shortcut);
+    wchar_t roleText[128] = L"";
+    if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4)
+        GetRoleTextW(DWORD(role.lVal), roleText, 128);
+    std::string states;
+    if (SUCCEEDED(object->get_accState(child, &state)) && state.vt == VT_I4) {
+        if (state.lVal & STATE_SYSTEM_UNAVAILABLE) states += "unavailable ";
+        if (state.lVal & STATE_SYSTEM_FOCUSABLE) states += "focusable ";
+    }
+    std::printf("A %d %s\t%s\t%s\t%s\n", depth, utf8(roleText).c_str(), taken(name).c_str(), states.c_str(),
+                taken(shortcut).c_str());
+}
+
+// The object and its children, depth first: a child that is an object of its own is read whole,
+// a simple element (a list's item) as part of its parent.
+void walk(IAccessible* object, int depth) {
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    print(object, self, depth);
+    long count = 0;
+    if (FAILED(object->get_accChildCount(&count)) || count <= 0) return;
+    std::vector<VARIANT> children(static_cast<std::size_t>(count));
+    long got = 0;
+    if (FAILED(AccessibleChildren(object, 0, count, children.data(), &got))) return;
+    for (long i = 0; i < got; ++i) {
+        VARIANT& child = children[std::size_t(i)];
+        // An element given by its number may still be an object of its own.
+        if (child.vt == VT_I4) {
+            IDispatch* dispatch = nullptr;
+            if (object->get_accChild(child, &dispatch) == S_OK && dispatch) {
+                child.vt = VT_DISPATCH;
+                child.pdispVal = dispatch;
+            }
+        }
+        if (child.vt == VT_DISPATCH && child.pdispVal) {
+            IAccessible* inner = nullptr;
+            if (SUCCEEDED(
+                    child.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&inner)))) {
+                // A child window's object: Wine's window objects answer nothing themselves, so
+                // its client object is read, as Windows' window object hands it on.
+                HWND hwnd = nullptr;
+                IAccessible* client = nullptr;
+                if (SUCCEEDED(WindowFromAccessibleObject(inner, &hwnd)) && hwnd &&
+                    SUCCEEDED(AccessibleObjectFromWindow(hwnd, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                                         reinterpret_cast<void**>(&client)))) {
+                    walk(client, depth + 1);
+                    client->Release();
+                } else {
+                    walk(inner, depth + 1);
+                }
+                inner->Release();
+            }
+        } else if (child.vt == VT_I4) {
+            print(object, child, depth + 1);
+        }
+        VariantClear(&child);
+    }
+}
+
+void windows(HWND parent, int depth) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t cls[64] = L"", text[256] = L"";
+        GetClassNameW(child, cls, 64);
+        GetWindowTextW(child, text, 256);
+        const bool visible = (GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+        std::printf("W %d %s\t%s\t%s\n", depth, utf8(cls).c_str(), utf8(text).c_str(),
+                    visible ? "visible" : "hidden");
+        windows(child, depth + 1);
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) return 2;
+    HWND window = FindWindowW(argv[1], nullptr);
+    if (!window) {
+        std::fprintf(stderr, "no window of class %ls\n", argv[1]);
+        return 1;
+    }
+    CoInitialize(nullptr);
+    IAccessible* root = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                          reinterpret_cast<void**>(&root)))) {
+        std::fprintf(stderr, "no accessible object for the window\n");
+        return 1;
+    }
+    walk(root, 0);
+    root->Release();
+    windows(window, 0);
+    std::fflush(stdout);
+    CoUninitialize();
+    return 0;
+}
