@@ -58,19 +58,21 @@ class FrontEnd:
     """What differs between the toolkits a menu runs on: its environment, the signs of a fault in
     its standard error, and the toolkit whose libraries must not be in the process."""
 
-    def __init__(self, environment, fault_signs, foreign_library, accessible=None, harmless=()):
+    def __init__(self, environment, fault_signs, foreign_library, accessible=None, harmless=(),
+                 tells_modal=True):
         self.environment = environment
         self.fault_signs = fault_signs
         self.foreign_library = foreign_library
         # The environment on the accessibility bus, and lines of standard error that are no fault.
         self.accessible = accessible if accessible is not None else environment
         self.harmless = harmless
+        self.tells_modal = tells_modal  # a modal dialog carries the state "modal" on the bus
 
 
 QT_ENVIRONMENT = {"QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": "1", "QT_ENABLE_HIGHDPI_SCALING": "0"}
 FRONT_ENDS = {
     "qt": FrontEnd(QT_ENVIRONMENT, ("QObject::connect",), "libgtk-3",
-                   accessible=dict(QT_ENVIRONMENT, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")),
+                   accessible=dict(QT_ENVIRONMENT, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"), tells_modal=False),
     # No accessibility bus in the X tools' session: GTK would try to start one. weston's headless
     # back end has no input devices, which GTK reports each time it looks for the keyboard.
     "gtk": FrontEnd({"NO_AT_BRIDGE": "1"},
@@ -454,8 +456,9 @@ def accessible_menu(s, medium=None):
     menu = s.start_menu(s.discmenu, medium or s.medium())
     bus = Accessibility(s.env)
     app = bus.application(menu.process.pid, WINDOW_TIMEOUT)
-    window = wait_until(lambda: bus.windows(app).get(("frame", CAPTION)), WINDOW_TIMEOUT,
-                        f"the window \"{CAPTION}\" on the accessibility bus")
+    # Qt's window shows as a "filler" today, GTK's as a "frame".
+    window = wait_until(lambda: next((w for (_, name), w in bus.windows(app).items() if name == CAPTION), None),
+                        WINDOW_TIMEOUT, f"the window \"{CAPTION}\" on the accessibility bus")
     return menu, bus, app, window
 
 
@@ -474,8 +477,7 @@ def wait_dialog(s, bus, app, roles, name=None):
 
 
 def wait_closed(bus, app):
-    wait_until(lambda: all(role == "frame" for role, _ in bus.windows(app)), ACTION_TIMEOUT,
-               "the menu's dialog to close")
+    wait_until(lambda: len(bus.windows(app)) == 1, ACTION_TIMEOUT, "the menu's dialog to close")
 
 
 def check_answers(bus, window):
@@ -515,7 +517,8 @@ def test_browse(s):
     menu, bus, app, window = accessible_menu(s)
     press_at_once(bus, window, "Browse CD")
     chooser = wait_dialog(s, bus, app, ("file chooser", "dialog"), "Open")
-    check(chooser.get_state_set().contains(bus.atspi.StateType.MODAL), "the chooser is not modal")
+    check(not s.front_end.tells_modal or chooser.get_state_set().contains(bus.atspi.StateType.MODAL),
+          "the chooser is not modal")
     width, height = bus.size(chooser)
     print(f"[browse] chooser {width}x{height} on a {s.size[0]}x{s.size[1]} screen")
     check(width <= s.size[0] and height <= s.size[1],
