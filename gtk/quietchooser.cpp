@@ -19,8 +19,6 @@ namespace {
 constexpr char ChooserSettingsKey[] = "-gtk-file-chooser-settings";
 constexpr char ChooserSchema[] = "org.gtk.Settings.FileChooser";
 
-bool held = false;
-
 // Stands in for g_mkdir_with_parents in libgtk: the folder is not made, and GTK is told that it
 // is there (GTK's recent files manager gives up on the file list otherwise; it then finds no file
 // to read, as in a home that has none).
@@ -106,7 +104,6 @@ void holdFolderCreation() {
     if (mprotect(page, std::size_t(pageSize), PROT_READ | PROT_WRITE) != 0) return;
     *slot = reinterpret_cast<void*>(&refuseFolder);
     mprotect(page, std::size_t(pageSize), PROT_READ);
-    held = true;
 #endif
 }
 
@@ -135,7 +132,5 @@ void quietFileChooser() {
     settingsInMemory();
     holdFolderCreation();
 }
-
-bool folderCreationHeld() { return held; }
 
 }  // namespace gtk

@@ -16,7 +16,4 @@ namespace gtk {
 // chooser is left as it is; nothing fails.
 void quietFileChooser();
 
-// Whether libgtk's calls to g_mkdir_with_parents are kept from creating folders (for tests).
-bool folderCreationHeld();
-
 }  // namespace gtk
