@@ -8,6 +8,7 @@
 #include "core/menu.h"
 #include "gtk/gtkplatform.h"
 #include "gtk/menuwindow.h"
+#include "gtk/titlebar.h"
 #include "platform/userenvironment.h"
 
 namespace app {
@@ -16,15 +17,6 @@ namespace {
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? value : "";
-}
-
-// GTK's file chooser keeps its state (size, sorting, view) in GSettings, which the desktop stores
-// on disk. The menu writes nothing: this run's settings live in memory. GLib reads the variable
-// when a GSettings object is first made (on X11, when the file chooser first opens).
-void keepSettingsInMemory() {
-    // The programs the menu starts get the user's value back (platform/userenvironment.h).
-    platform::recordUserValue("GSETTINGS_BACKEND");
-    setenv("GSETTINGS_BACKEND", "memory", 1);
 }
 
 // The window draws nothing with OpenGL. Without this GDK's X11 back end probes GLX when it opens
@@ -56,7 +48,8 @@ std::string gtkMissingDisplay() {
 }
 
 int runGtkMenu(int argc, char* argv[]) {
-    keepSettingsInMemory();
+    // The desktop's settings are read as they are (on Wayland GTK takes them from GSettings when it
+    // opens the display); the file chooser alone is kept from writing (gtk/quietchooser.h).
     skipOpenGl();
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "%s\n", gtkMissingDisplay().c_str());
@@ -72,6 +65,7 @@ int runGtkMenu(int argc, char* argv[]) {
         return 1;
     }
     window.connectTo(menu);
+    gtk::keepTitleWithin(window.window(), core::twipsToPixels(core::ClientWidth, window.dpi()));
     window.show();
     return platform.run();
 }

@@ -170,9 +170,11 @@ PixelRect pixelRect(const ControlRow& row, int dpi) {
 }
 
 int fontPixels(FontKind font, int dpi) {
-    // Point sizes in hundredths: 7.5 pt and 8.25 pt; 72 points to the inch.
+    // Point sizes in hundredths: 7.5 pt and 8.25 pt; 72 points to the inch. Rounded down, so that
+    // text never grows faster than the boxes it was laid out in: 7.5 pt is 12.5 pixels at 120 dpi,
+    // and at 13 the count line's "installation!" runs under the install panel in front of it.
     const int hundredths = font == FontKind::Hint ? 825 : 750;
-    return divideRounded(static_cast<long long>(hundredths) * dpi, 7200);
+    return int(static_cast<long long>(hundredths) * dpi / 7200);
 }
 
 }  // namespace core

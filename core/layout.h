@@ -135,7 +135,8 @@ struct PixelRect {
 // A row's rectangle in pixels, each edge converted on its own.
 PixelRect pixelRect(const ControlRow& row, int dpi = 96);
 
-// Font sizes: Arial 7.5 pt and 8.25 pt, in pixels at `dpi` (10 and 11 at 96 dpi).
+// Font sizes: Arial 7.5 pt and 8.25 pt, in whole pixels at `dpi`, rounded down (10 and 11 at 96
+// dpi, 12 and 13 at 120): a text grows no faster than the layout's boxes.
 int fontPixels(FontKind font, int dpi = 96);
 
 }  // namespace core

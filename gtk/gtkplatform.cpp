@@ -1,15 +1,78 @@
 #include "gtk/gtkplatform.h"
 
+#include <gtk/gtk-a11y.h>
 #include <unistd.h>
 
 #ifdef GDK_WINDOWING_X11
 #include <gdk/gdkx.h>
 #endif
 
+#include <algorithm>
 #include <memory>
+
+#include "gtk/quietchooser.h"
 
 namespace gtk {
 namespace {
+
+// What GTK does when a screen reader (or any program on the accessibility bus) presses a button.
+gboolean (*pressButton)(AtkAction*, gint) = nullptr;
+
+// A button pressed through the accessibility bus is pressed as soon as the call has returned, not
+// within it: GTK's accessibility bridge answers nothing else while its call runs, so a dialog shown
+// from the button (with its own event loop) would leave the menu, and the dialog itself, unseen
+// and unanswered by the screen reader until it closed. The press still comes before any other
+// event: it waits at a priority above them.
+gboolean pressAfterReply(AtkAction* action, gint index) {
+    GtkWidget* widget = gtk_accessible_get_widget(GTK_ACCESSIBLE(action));
+    if (!widget || index < 0 || index >= atk_action_get_n_actions(action) ||
+        !gtk_widget_is_sensitive(widget) || !gtk_widget_get_visible(widget))
+        return FALSE;
+    struct Press {
+        AtkAction* action;
+        gint index;
+    };
+    g_idle_add_full(
+        G_PRIORITY_HIGH,
+        [](gpointer data) -> gboolean {
+            auto* press = static_cast<Press*>(data);
+            pressButton(press->action, press->index);
+            return G_SOURCE_REMOVE;
+        },
+        new Press{ATK_ACTION(g_object_ref(action)), index},
+        [](gpointer data) {
+            auto* press = static_cast<Press*>(data);
+            g_object_unref(press->action);
+            delete press;
+        });
+    return TRUE;
+}
+
+void pressButtonsAfterReply() {
+    auto* iface = static_cast<AtkActionIface*>(
+        g_type_interface_peek(g_type_class_ref(GTK_TYPE_BUTTON_ACCESSIBLE), ATK_TYPE_ACTION));
+    if (!iface || iface->do_action == pressAfterReply) return;
+    pressButton = iface->do_action;
+    iface->do_action = pressAfterReply;
+}
+
+// A dialog no larger than the work area of the screen it opens on (a netbook's 1024 x 600 among
+// them), whatever size it would take or had been given: GTK keeps a window within its own size
+// hints. Its least size stays its own.
+void fitWorkArea(GtkWindow* dialog, GtkWindow* parent) {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkWindow* near = parent ? gtk_widget_get_window(GTK_WIDGET(parent)) : nullptr;
+    GdkMonitor* monitor =
+        near ? gdk_display_get_monitor_at_window(display, near) : gdk_display_get_primary_monitor(display);
+    if (!monitor && gdk_display_get_n_monitors(display) > 0) monitor = gdk_display_get_monitor(display, 0);
+    if (!monitor) return;
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    GdkGeometry geometry{};
+    geometry.max_width = std::max(area.width, 1);
+    geometry.max_height = std::max(area.height, 1);
+    gtk_window_set_geometry_hints(dialog, nullptr, &geometry, GDK_HINT_MAX_SIZE);
+}
 
 // The name the program's own boxes carry when there is no menu window to take a title from.
 constexpr char ProgramName[] = "discmenu";
@@ -19,11 +82,14 @@ void showBox(GtkWindow* parent, GtkMessageType type, const char* title, const st
         gtk_message_dialog_new(parent, GtkDialogFlags(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
                                type, GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), title);
+    fitWorkArea(GTK_WINDOW(box), parent);
     gtk_dialog_run(GTK_DIALOG(box));
     gtk_widget_destroy(box);
 }
 
 }  // namespace
+
+GtkPlatform::GtkPlatform() { pressButtonsAfterReply(); }
 
 GtkWindow* dialogParent() {
     GList* windows = gtk_window_list_toplevels();
@@ -48,8 +114,11 @@ platform::OpenDialogResult GtkPlatform::showOpen(const platform::OpenDialogReque
     // what it accepts to the desktop's recent files (a write to the user's files). It is the
     // default response, so that a double click on a file and Enter still open it.
     constexpr int Picked = 1;
-    GtkWidget* dialog = gtk_file_chooser_dialog_new("Open", dialogParent(), GTK_FILE_CHOOSER_ACTION_OPEN,
-                                                    "_Cancel", GTK_RESPONSE_CANCEL, "_Open", Picked, nullptr);
+    quietFileChooser();
+    GtkWindow* parent = dialogParent();
+    GtkWidget* dialog = gtk_file_chooser_dialog_new("Open", parent, GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel",
+                                                    GTK_RESPONSE_CANCEL, "_Open", Picked, nullptr);
+    fitWorkArea(GTK_WINDOW(dialog), parent);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), Picked);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);

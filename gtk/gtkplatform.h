@@ -9,13 +9,17 @@ namespace gtk {
 
 class GtkPlatform final : public platform::PosixPlatform {
 public:
+    // From now on a button of this process pressed through the accessibility bus is pressed once
+    // the call has returned (a dialog it opens then shows to the screen reader beside the menu).
+    GtkPlatform();
+
     // The file chooser in the current folder, modal over the menu, showing every file under the
     // request's filter name; what is picked is returned, Cancel and closing return "cancelled".
-    // Nothing is written: what is picked does not become one of the desktop's recent files, and
-    // the chooser's own settings go to the in-memory settings store that the program sets up
-    // before GTK starts.
+    // It fits the screen's work area. Nothing is written: what is picked does not become one of
+    // the desktop's recent files, and the chooser keeps its settings in memory and makes no
+    // folders (gtk/quietchooser.h).
     platform::OpenDialogResult showOpen(const platform::OpenDialogRequest& request) override;
-    // A modal warning over the menu, titled with the menu's caption.
+    // A modal warning over the menu, titled with the menu's caption, within the work area.
     void showMessage(const std::string& text) override;
     // Leaves run(); status() is then the program's exit status.
     void endProgram(int status) override;

@@ -154,6 +154,31 @@ TEST_P(GtkWindowTest, FontsAreArialAtTheirPixelSizes) {
     }
 }
 
+// The count line's longest text wraps into lines that all end left of the install panel, which is
+// stacked in front of the line's right part: no letter is hidden under it.
+TEST_P(GtkWindowTest, TheCountLineEndsBeforeThePanelInFrontOfIt) {
+    const int dpi = GetParam();
+    gtk::MenuWindow window(dpi);
+    window.setText(Control::CountLine, "5 Great Programs ready for installation!");
+    showAndSettle(window);
+    GtkWidget* line = window.control(Control::CountLine);
+    int x = 0, y = 0;
+    ASSERT_TRUE(gtk_widget_translate_coordinates(line, window.control(Control::Window), 0, 0, &x, &y));
+    PangoLayout* layout = gtk_label_get_layout(GTK_LABEL(line));
+    int offsetX = 0, offsetY = 0;
+    gtk_label_get_layout_offsets(GTK_LABEL(line), &offsetX, &offsetY);
+    GtkAllocation label;
+    gtk_widget_get_allocation(line, &label);
+    PangoRectangle ink, logical;
+    pango_layout_get_pixel_extents(layout, &ink, &logical);
+    // At 96 dpi the design itself leaves the last glyph's anti-aliased edge, one pixel, under it.
+    const int panel = core::pixelRect(core::rowOf(Control::InstallPanel), dpi).x + 1;
+    EXPECT_LE(x + (offsetX - label.x) + ink.x + ink.width, panel)
+        << "at " << dpi << " dpi the count line runs " << x + (offsetX - label.x) + ink.x + ink.width - panel
+        << " pixel(s) under the install panel";
+    EXPECT_GT(pango_layout_get_line_count(layout), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Resolutions, GtkWindowTest, ::testing::Values(96, 120));
 
 // On a desktop at 120 dpi, with and without GDK_DPI_SCALE: the layout and its fonts follow the

@@ -1,8 +1,11 @@
-"""Helpers for the test drivers that run the menu on a private X server (Xvfb).
+"""Helpers for the test drivers that run the menu on a private X server (Xvfb) or Wayland
+compositor (weston's headless back end).
 
 What they share: a failed check (TestFailure, check), polling (wait_until), ending a process,
-starting Xvfb, the environment for programs shown on it, a stand-in for the desktop's opener,
-and working the windows with xdotool, xwininfo and ImageMagick (XTools, XSession).
+starting Xvfb or weston and a D-Bus session with the desktop's settings, the environment for
+programs shown on them, a stand-in for the desktop's opener, and working the windows with
+xdotool, xwininfo and ImageMagick (XTools, XSession); on Wayland, and wherever a screen reader's
+view is wanted, through the accessibility bus (tests/accessible.py).
 
 The drivers run as scripts and put this folder on sys.path themselves. Standard library only.
 """
@@ -51,15 +54,66 @@ def end_process(process):
         process.wait(timeout=3)
 
 
-def start_xvfb(log=None, noreset=False):
-    """Starts Xvfb (1024x768, 24 bits, no TCP) on a display it picks itself and returns
+def start_weston(folder, log=None, size=(1024, 768)):
+    """Starts weston on its headless back end (drawing with pixman, no input devices) with its
+    runtime folder in the new folder `folder`; returns (process, the absolute path of its socket),
+    which is what WAYLAND_DISPLAY may name. A compositor that does not make its socket is ended
+    before the failure is raised."""
+    folder.mkdir(mode=0o700)
+    socket = folder / "wayland-discmenu"
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    env["XDG_RUNTIME_DIR"] = str(folder)
+    with (open(log, "wb") if log else contextlib.nullcontext(subprocess.DEVNULL)) as err:
+        weston = subprocess.Popen(["weston", "--backend=headless-backend.so", "--use-pixman", "--no-config",
+                                   f"--socket={socket.name}", f"--width={size[0]}", f"--height={size[1]}",
+                                   "--idle-time=0"], env=env, stdin=subprocess.DEVNULL, stdout=err, stderr=err,
+                                  start_new_session=True)
+    try:
+        wait_until(lambda: socket.exists() or weston.poll() is not None, XVFB_REPORT_TIMEOUT, "weston's socket")
+        check(weston.poll() is None, "weston ended before making its socket" + (f" (see {log})" if log else ""))
+    except BaseException:
+        end_process(weston)
+        raise
+    return weston, str(socket)
+
+
+def start_session_bus(env, log=None):
+    """Starts a D-Bus session bus for programs with the environment `env` (the desktop's settings
+    service, dconf, and the accessibility bus are started on it as they are asked for, with that
+    environment); its socket lies in env["XDG_RUNTIME_DIR"]. Returns (process, its address)."""
+    address = f"unix:path={env['XDG_RUNTIME_DIR']}/bus"
+    with (open(log, "wb") if log else contextlib.nullcontext(subprocess.DEVNULL)) as err:
+        bus = subprocess.Popen(["dbus-daemon", "--session", f"--address={address}", "--nofork", "--nopidfile"],
+                               env=env, stdin=subprocess.DEVNULL, stdout=err, stderr=err, start_new_session=True)
+    socket = address.split("=", 1)[1]
+    try:
+        wait_until(lambda: os.path.exists(socket) or bus.poll() is not None, XVFB_REPORT_TIMEOUT,
+                   "the session bus")
+        check(bus.poll() is None, "dbus-daemon ended at once" + (f" (see {log})" if log else ""))
+    except BaseException:
+        end_process(bus)
+        raise
+    return bus, address
+
+
+def write_settings(env, settings):
+    """Sets the desktop's settings {dconf key: value in GVariant text} in the session of `env`, as
+    a desktop's settings panel does (the user's dconf database under XDG_CONFIG_HOME)."""
+    for key, value in settings.items():
+        result = subprocess.run(["dconf", "write", key, value], env=env, capture_output=True, text=True,
+                                timeout=20)
+        check(result.returncode == 0, f"dconf write {key} {value} failed: {result.stderr.strip()}")
+
+
+def start_xvfb(log=None, noreset=False, size=(1024, 768)):
+    """Starts Xvfb (by default 1024x768, 24 bits, no TCP) on a display it picks itself and returns
     (process, display name). Its standard error goes to the file `log`, or nowhere; noreset keeps
     the server as it is when its last client leaves. A server that does not report its display is
     ended before the failure is raised."""
     read_fd, write_fd = os.pipe()
     xvfb = None
     try:
-        args = ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"]
+        args = ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{size[0]}x{size[1]}x24", "-nolisten", "tcp"]
         if noreset:
             args.append("-noreset")
         with (open(log, "wb") if log else contextlib.nullcontext(subprocess.DEVNULL)) as err:
@@ -87,15 +141,18 @@ def start_xvfb(log=None, noreset=False):
 
 
 def make_env(display, runtime, drop=(), drop_prefixes=(), **values):
-    """The environment for a program on `display`: this one without what ties programs to the
-    user's desktop (QT_* settings, WAYLAND_DISPLAY, XAUTHORITY) and without the names in `drop`
-    and those starting with `drop_prefixes`; with the folder `runtime` (created here, private) as
+    """The environment for a program on `display` (an X display, or the path of a Wayland socket):
+    this one without what ties programs to the user's desktop (QT_* and GDK_BACKEND settings,
+    DISPLAY or WAYLAND_DISPLAY, XAUTHORITY, the session bus) and without the names in `drop` and
+    those starting with `drop_prefixes`; with the folder `runtime` (created here, private) as
     XDG_RUNTIME_DIR, the C locale in UTF-8, and `values`."""
     env = {key: value for key, value in os.environ.items()
            if not key.startswith(("QT_",) + tuple(drop_prefixes))
-           and key not in ("WAYLAND_DISPLAY", "XAUTHORITY") + tuple(drop)}
+           and key not in ("DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY", "GDK_BACKEND",
+                           "DBUS_SESSION_BUS_ADDRESS") + tuple(drop)}
     runtime.mkdir(mode=0o700)
-    env.update({"DISPLAY": display, "XDG_RUNTIME_DIR": str(runtime), "LC_ALL": "C.UTF-8"})
+    env.update({"WAYLAND_DISPLAY" if display.startswith("/") else "DISPLAY": display,
+                "XDG_RUNTIME_DIR": str(runtime), "LC_ALL": "C.UTF-8"})
     env.update(values)
     return env
 
@@ -199,16 +256,25 @@ class XTools:
 
 
 class XSession(XTools):
-    """A private Xvfb for a `with` block. Entering starts it and takes the environment from
-    environment(); leaving ends every process in self.processes, then the server, also when the
-    block (or the start) failed; on failure a screenshot of the whole screen goes to
-    `failure_shot` first."""
+    """A private Xvfb for a `with` block, or with wayland=True a private weston (in the new folder
+    `wayland_folder`), of `size`. Entering starts it and takes the environment from environment();
+    with a `session_bus`, a D-Bus session is started with that environment and named in it, and
+    the desktop's `settings` (dconf keys) written there. Leaving ends every process in
+    self.processes, then the bus and the server, also when the block (or the start) failed; on
+    failure (on X11) a screenshot of the whole screen goes to `failure_shot` first."""
 
-    def __init__(self, failure_shot, xvfb_log=None, noreset=False, **tools):
+    def __init__(self, failure_shot, xvfb_log=None, noreset=False, wayland=False, wayland_folder=None,
+                 size=(1024, 768), session_bus=False, settings=None, **tools):
         super().__init__(**tools)
         self.failure_shot = failure_shot
         self.xvfb_log = xvfb_log
         self.noreset = noreset
+        self.wayland = wayland
+        self.wayland_folder = wayland_folder
+        self.size = size
+        self.session_bus = session_bus or bool(settings)
+        self.settings = settings or {}
+        self.bus = None
         self.xvfb = None
         self.display = None
         self.processes = []
@@ -226,18 +292,27 @@ class XSession(XTools):
 
     def __enter__(self):
         try:
-            self.xvfb, self.display = start_xvfb(self.xvfb_log, self.noreset)
+            if self.wayland:
+                self.xvfb, self.display = start_weston(self.wayland_folder, self.xvfb_log, self.size)
+            else:
+                self.xvfb, self.display = start_xvfb(self.xvfb_log, self.noreset, self.size)
             self.env = self.environment()
+            if self.session_bus:
+                self.bus, address = start_session_bus(self.env)
+                self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+                write_settings(self.env, self.settings)
         except BaseException:
             self.__exit__(*sys.exc_info())
             raise
         return self
 
     def __exit__(self, exc_type, exc, tb):
-        if exc_type is not None and self.env and self.xvfb.poll() is None:
+        if exc_type is not None and self.env and not self.wayland and self.xvfb.poll() is None:
             self.screenshot(self.failure_shot)
         for process in self.processes:
             end_process(process)
+        if self.bus:
+            end_process(self.bus)
         if self.xvfb:
             end_process(self.xvfb)
         return False

@@ -1,10 +1,17 @@
 #!/usr/bin/env python3
 """End-to-end tests of the discmenu executable on a private X server (Xvfb).
 
-Usage: run.py [--front-end qt|gtk] TEST DISCMENU SAMPLE_MEDIUM
+Usage: run.py [--front-end qt|gtk] [--wayland] [--dpi 96|120] TEST DISCMENU SAMPLE_MEDIUM
   --front-end     the menu's toolkit: qt (discmenu, the default) or gtk (discmenu-gtk); the cases
                   are the same, the environment and what counts as an error report differ
-  TEST            one of: startup, missing, dblclick, keyboard, documents, exit
+  --wayland       on weston (headless, drawing with pixman) instead of Xvfb: the cases worked
+                  through the accessibility bus alone
+  --dpi           the desktop's font resolution: 120 sets the text scaling factor 1.25 in the
+                  session's settings (dconf; on Wayland, where GTK reads it from there)
+  TEST            one of: startup, missing, dblclick, keyboard, documents, exit (X11, worked
+                  with the X tools); layout, browse, message, close (on X11 and Wayland, worked as a
+                  screen reader works the menu, with a session bus, its dconf settings and a fresh
+                  home folder)
   DISCMENU        the built menu program
   SAMPLE_MEDIUM   the sample medium folder (copied, never written to)
 
@@ -32,6 +39,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
 from xsession import (MenuProcess, TestFailure, XSession, check, make_env, stand_in_opener,  # noqa: E402
                       tree_state, wait_until)
+from accessible import Accessibility  # noqa: E402
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 CLIENT_SIZE = (377, 345)
@@ -50,29 +58,47 @@ class FrontEnd:
     """What differs between the toolkits a menu runs on: its environment, the signs of a fault in
     its standard error, and the toolkit whose libraries must not be in the process."""
 
-    def __init__(self, environment, fault_signs, foreign_library):
+    def __init__(self, environment, fault_signs, foreign_library, accessible=None, harmless=(),
+                 tells_modal=True):
         self.environment = environment
         self.fault_signs = fault_signs
         self.foreign_library = foreign_library
+        # The environment on the accessibility bus, and lines of standard error that are no fault.
+        self.accessible = accessible if accessible is not None else environment
+        self.harmless = harmless
+        self.tells_modal = tells_modal  # a modal dialog carries the state "modal" on the bus
 
 
+QT_ENVIRONMENT = {"QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": "1", "QT_ENABLE_HIGHDPI_SCALING": "0"}
 FRONT_ENDS = {
-    "qt": FrontEnd({"QT_QPA_PLATFORM": "xcb", "QT_SCALE_FACTOR": "1", "QT_ENABLE_HIGHDPI_SCALING": "0"},
-                   ("QObject::connect",), "libgtk-3"),
-    # No accessibility bus in the test session: GTK would try to start one.
+    "qt": FrontEnd(QT_ENVIRONMENT, ("QObject::connect",), "libgtk-3",
+                   accessible=dict(QT_ENVIRONMENT, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1"), tells_modal=False),
+    # No accessibility bus in the X tools' session: GTK would try to start one. weston's headless
+    # back end has no input devices, which GTK reports each time it looks for the keyboard.
     "gtk": FrontEnd({"NO_AT_BRIDGE": "1"},
-                    ("-CRITICAL **", "Gtk-WARNING **", "GLib-WARNING **"), "libQt"),
+                    ("-CRITICAL **", "Gtk-WARNING **", "GLib-WARNING **"), "libQt", accessible={},
+                    harmless=(re.compile(r"Gdk-CRITICAL \*\*: [\d:.]+: gdk_(seat|device)_\w+: "
+                                         r"assertion 'GDK_IS_(SEAT \(seat\)|DEVICE \(device\))' failed"),)),
 }
 
 
 class Session(XSession):
     """One Xvfb, one temporary folder, and every menu process started in them."""
 
-    def __init__(self, name, discmenu, sample, front_end=FRONT_ENDS["qt"]):
+    def __init__(self, name, discmenu, sample, front_end=FRONT_ENDS["qt"], accessible=False, wayland=False,
+                 dpi=96, size=(1024, 768)):
         root = Path(tempfile.mkdtemp(prefix=f"discmenu-e2e-{name}-")).resolve()
-        super().__init__(root / "failure.png", xvfb_log=root / "xvfb.log", noreset=True, timeout=10)
+        settings = {"/org/gnome/desktop/interface/text-scaling-factor": str(dpi / 96)} if dpi != 96 else {}
+        super().__init__(root / "failure.png", xvfb_log=root / "display.log", noreset=True, timeout=10,
+                         wayland=wayland, wayland_folder=root / "compositor", size=size,
+                         session_bus=accessible or wayland, settings=settings)
         self.name = name
         self.front_end = front_end
+        self.accessible = accessible or wayland
+        self.dpi = dpi
+        # A fresh home folder; the desktop's settings (dconf's database) in a folder of their own.
+        self.home = root / "home"
+        self.config = root / "config"
         self.discmenu = Path(discmenu).resolve()
         self.sample = Path(sample).resolve()
         self.root = root
@@ -84,9 +110,14 @@ class Session(XSession):
 
     def environment(self):
         # The desktop's opener is replaced by one that only writes down where and with what it ran.
-        env = make_env(self.display, self.root / "runtime", drop=("DESKTOP_SESSION",),
+        extra = self.front_end.environment
+        if self.accessible:
+            self.home.mkdir()
+            self.config.mkdir()
+            extra = dict(self.front_end.accessible, HOME=str(self.home), XDG_CONFIG_HOME=str(self.config))
+        env = make_env(self.display, self.root / "runtime", drop=("DESKTOP_SESSION", "XDG_CONFIG_HOME"),
                        PATH=stand_in_opener(self.root / "bin", self.viewer_log, "$PWD|$*"),
-                       DISCMENU_MARKER=str(self.marker), **self.front_end.environment)
+                       DISCMENU_MARKER=str(self.marker), **extra)
         # The toolkits hold on to memory at exit that a sanitizer build would report as leaks.
         env.setdefault("ASAN_OPTIONS", "detect_leaks=0")
         return env
@@ -119,7 +150,8 @@ class Session(XSession):
     def check_error_reports(self):
         """No menu printed a sanitizer report or a broken signal connection."""
         for menu in self.menus:
-            text = menu.error_text()
+            text = "\n".join(line for line in menu.error_text().splitlines()
+                             if not any(h.search(line) for h in self.front_end.harmless))
             for sign in ("AddressSanitizer", "LeakSanitizer", "runtime error:") + self.front_end.fault_signs:
                 check(sign not in text, f"{menu.stderr.name} has a report ({sign}):\n{text}")
 
@@ -412,6 +444,130 @@ def test_exit(s):
     s.check_media_untouched()
 
 
+# --- the cases worked through the accessibility bus, on X11 and on Wayland -------------------------
+
+ANSWER_TIME = 0.5  # seconds: a press through the accessibility bus answers at once
+COUNT_LINE_END = "ready for installation!"
+
+
+def accessible_menu(s, medium=None):
+    """Starts the menu in a fresh copy of the medium (or in `medium`) and returns (menu, the
+    accessibility bus, the menu's application on it, its window)."""
+    menu = s.start_menu(s.discmenu, medium or s.medium())
+    bus = Accessibility(s.env)
+    app = bus.application(menu.process.pid, WINDOW_TIMEOUT)
+    # Qt's window shows as a "filler" today, GTK's as a "frame".
+    window = wait_until(lambda: next((w for (_, name), w in bus.windows(app).items() if name == CAPTION), None),
+                        WINDOW_TIMEOUT, f"the window \"{CAPTION}\" on the accessibility bus")
+    return menu, bus, app, window
+
+
+def wait_dialog(s, bus, app, roles, name=None):
+    """The dialog `name` (one of `roles`; any name when None) of the menu, once the screen reader
+    sees it."""
+    seen = {}
+
+    def shown():
+        seen.update(bus.windows(app))
+        return next((w for (role, title), w in bus.windows(app).items() if role in roles and name in (None, title)), None)
+    try:
+        return wait_until(shown, ACTION_TIMEOUT, f"the dialog \"{name}\" on the accessibility bus")
+    except TestFailure as failure:
+        raise TestFailure(f"{failure}; the menu's windows were {sorted(seen)}") from None
+
+
+def wait_closed(bus, app):
+    wait_until(lambda: len(bus.windows(app)) == 1, ACTION_TIMEOUT, "the menu's dialog to close")
+
+
+def check_answers(bus, window):
+    """The menu answers the screen reader while its dialog is open."""
+    started = time.monotonic()
+    check(window.get_name() == CAPTION and bus.find(window, "push button", "Exit") is not None,
+          "the menu window no longer shows its caption and buttons to the screen reader")
+    took = time.monotonic() - started
+    check(took < ANSWER_TIME * 4, f"the menu took {took:.2f} s to answer the screen reader")
+
+
+def press_at_once(bus, root, name):
+    took = bus.press(root, name)
+    check(took < ANSWER_TIME, f"pressing \"{name}\" took {took:.2f} s to answer (a dialog run inside the call?)")
+
+
+def test_layout(s):
+    """The client area is the layout's, at the desktop's resolution, whatever the title bar needs."""
+    menu, bus, app, window = accessible_menu(s)
+    count = bus.must_find(window, "label", lambda name: name.endswith(COUNT_LINE_END))
+    client = count.get_parent()
+    expected = tuple(round(size * s.dpi / 96) for size in CLIENT_SIZE)
+    size = bus.size(client)
+    print(f"[layout] client area {size[0]}x{size[1]} at {s.dpi} dpi, window {bus.size(window)}")
+    check(size == expected, f"the client area is {size[0]}x{size[1]}, expected {expected[0]}x{expected[1]} "
+                            f"(the layout at {s.dpi} dpi)")
+    # The count line is the layout's box at that resolution: Label6, 1095 x 855 twips.
+    box = tuple(round(twips * s.dpi / 1440) for twips in (1095, 855))
+    check(abs(bus.size(count)[0] - box[0]) <= 1 and abs(bus.size(count)[1] - box[1]) <= 1,
+          f"the count line is {bus.size(count)}, expected about {box}")
+    menu.check_running()
+
+
+def test_browse(s):
+    """Browse and Cancel, as a screen reader presses them: the chooser shows beside the menu,
+    within the work area, while the menu answers; nothing appears in the fresh home folder."""
+    menu, bus, app, window = accessible_menu(s)
+    press_at_once(bus, window, "Browse CD")
+    chooser = wait_dialog(s, bus, app, ("file chooser", "dialog"), "Open")
+    check(not s.front_end.tells_modal or chooser.get_state_set().contains(bus.atspi.StateType.MODAL),
+          "the chooser is not modal")
+    width, height = bus.size(chooser)
+    print(f"[browse] chooser {width}x{height} on a {s.size[0]}x{s.size[1]} screen")
+    check(width <= s.size[0] and height <= s.size[1],
+          f"the chooser is {width}x{height}, larger than the {s.size[0]}x{s.size[1]} screen")
+    check_answers(bus, window)
+    press_at_once(bus, chooser, "Cancel")
+    wait_closed(bus, app)
+    check_answers(bus, window)
+    menu.check_running()
+    check(s.marker_lines() == [] and s.viewer_lines() == [], "something was started")
+    made = sorted(str(p.relative_to(s.root)) for p in list(s.home.rglob("*")) + list(s.config.rglob("*"))
+                  if not str(p.relative_to(s.config)).startswith("dconf") or p.parent == s.home)
+    check(not made, f"the menu made files or folders in the home folder: {made}")
+    s.check_media_untouched()
+
+
+def test_message(s):
+    """A message box as a screen reader meets it: the install that cannot start shows it beside
+    the menu; OK returns to the menu, which goes on."""
+    medium = s.medium()
+    os.unlink(medium / "editor" / "setup.sh")  # the first entry's set-up
+    s.snapshots[medium] = tree_state(medium)
+    menu, bus, app, window = accessible_menu(s, medium)
+    press_at_once(bus, window, "Install highlighted program")
+    # A warning: GTK names it for its kind ("Warning"), Qt for its title (the menu's caption).
+    box = wait_dialog(s, bus, app, ("alert", "dialog"))
+    check_answers(bus, window)
+    press_at_once(bus, box, "OK")
+    wait_closed(bus, app)
+    # The menu goes on: the next entry installs.
+    bus.select(window, bus.find(window, "table") and "table" or "list", 1)
+    press_at_once(bus, window, "Install highlighted program")
+    lines = wait_until(lambda: s.marker_lines(), ACTION_TIMEOUT, "the second entry's set-up")
+    check(lines == [f"Card Game|{medium / 'cards'}|"], f"unexpected set-up run: {lines}")
+    s.check_media_untouched()
+
+
+def test_close(s):
+    menu, bus, app, window = accessible_menu(s)
+    press_at_once(bus, window, "Exit")
+    check(menu.wait_exit() == 0, f"Exit ended the menu with status {menu.process.returncode}")
+    check(s.marker_lines() == [] and s.viewer_lines() == [], "something was started")
+
+
+# Cases worked through the accessibility bus, and the screen each needs.
+ACCESSIBLE_TESTS = {"layout", "browse", "message", "close"}
+SCREENS = {"browse": (1024, 600)}
+
+
 TESTS = {
     "startup": test_startup,
     "missing": test_missing,
@@ -419,19 +575,34 @@ TESTS = {
     "keyboard": test_keyboard,
     "documents": test_documents,
     "exit": test_exit,
+    "layout": test_layout,
+    "browse": test_browse,
+    "message": test_message,
+    "close": test_close,
 }
 
 
 def main(argv):
-    front_end = "qt"
-    if len(argv) > 2 and argv[1] == "--front-end":
-        front_end = argv[2]
-        argv = argv[:1] + argv[3:]
-    if len(argv) != 4 or argv[1] not in TESTS or front_end not in FRONT_ENDS:
+    front_end, wayland, dpi = "qt", False, 96
+    while len(argv) > 1 and argv[1].startswith("--"):
+        if argv[1] == "--wayland":
+            wayland, argv = True, argv[:1] + argv[2:]
+        elif argv[1] in ("--front-end", "--dpi") and len(argv) > 2:
+            if argv[1] == "--front-end":
+                front_end = argv[2]
+            else:
+                dpi = int(argv[2]) if argv[2].isdigit() else 0
+            argv = argv[:1] + argv[3:]
+        else:
+            break
+    if (len(argv) != 4 or argv[1] not in TESTS or front_end not in FRONT_ENDS or dpi not in (96, 120)
+            or (wayland and argv[1] not in ACCESSIBLE_TESTS)):
         print(__doc__, file=sys.stderr)
         return 2
     name, discmenu, sample = argv[1:]
-    missing = [tool for tool in ("Xvfb", "xdotool", "xwininfo", "xprop", "import", "convert")
+    accessible = name in ACCESSIBLE_TESTS
+    tools = ["weston"] if wayland else ["Xvfb", "xdotool", "xwininfo", "xprop", "import", "convert"]
+    missing = [tool for tool in tools + (["dbus-daemon", "dconf"] if accessible else [])
                if not shutil.which(tool)]
     if missing:
         print(f"[{name}] FAILED: missing tools: {', '.join(missing)} (scripts/setup installs them)",
@@ -441,7 +612,8 @@ def main(argv):
     # ctest ends a test that runs too long with SIGTERM: clean up on the way out.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(f"[{name}] terminated"))
     try:
-        with Session(name, discmenu, sample, FRONT_ENDS[front_end]) as session:
+        with Session(name, discmenu, sample, FRONT_ENDS[front_end], accessible=accessible, wayland=wayland,
+                     dpi=dpi, size=SCREENS.get(name, (1024, 768))) as session:
             TESTS[name](session)
             session.check_error_reports()
     except TestFailure as failure:

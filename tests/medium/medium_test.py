@@ -25,6 +25,8 @@ Usage: medium_test.py STEP SOURCE_DIR WORK_DIR
             from lib/
   reproducible  a second image of the same SRC is byte-identical and FILE.sha256 holds its
             checksum; SOURCE_DATE_EPOCH dates the image
+  wayland   on a Wayland desktop (weston, no X11) the launcher takes GTK by itself; Install,
+            pressed through the accessibility bus, runs the set-up with the user's environment
   nobundle  --no-bundled-qt: the medium holds the launcher and the two menus alone, 2 MiB at most
             with discmenu.exe, and make-medium says which desktops it serves
 
@@ -159,13 +161,18 @@ class Desktop(XSession):
     """One Xvfb; every menu started through it is ended on leaving, and on failure the screen
     and the menus' output are kept in `keep`."""
 
-    def __init__(self, keep, name):
+    def __init__(self, keep, name, wayland=False):
         self.keep = Path(keep)
         self.name = name
         self.logs = []
+        compositor = self.keep / f"{name}-compositor"
+        if wayland:
+            remove_tree(compositor)
         # A desktop's X server always has clients; one that resets when the last leaves refuses a
-        # menu that connects meanwhile (GTK gives up at once).
-        super().__init__(self.keep / f"{name}-failure.png", noreset=True)
+        # menu that connects meanwhile (GTK gives up at once). A Wayland desktop comes with its
+        # session bus (the accessibility bus is reached through it).
+        super().__init__(self.keep / f"{name}-failure.png", noreset=True, wayland=wayland,
+                         wayland_folder=compositor, session_bus=wayland)
 
     def environment(self):
         runtime = self.keep / f"{self.name}-runtime"
@@ -593,6 +600,48 @@ def step_installs(p):
             check_no_message_box(desktop, menu)
 
 
+def step_wayland(p):
+    """On a Wayland desktop without X11 (weston), started through autorun.sh, the launcher takes the
+    desktop's GTK 3 by itself; its window shows to a screen reader, and Install (pressed through the
+    accessibility bus) runs the set-up in its folder with the user's environment."""
+    check(p.out.is_dir(), f"no medium at {p.out} (did the make step run?)")
+    if not shutil.which("weston"):
+        print("SKIPPED: weston is not installed (scripts/setup installs it)")
+        return SKIP
+    from accessible import Accessibility
+    medium = p.work / "wayland-medium"
+    remove_tree(medium)
+    shutil.copytree(p.out, medium, symlinks=True)
+    record_environment(medium, ["GDK_BACKEND", "GSETTINGS_BACKEND", "GDK_GL"])
+    with Desktop(p.work, "wayland", wayland=True) as desktop:
+        check("DISPLAY" not in desktop.env, "the Wayland desktop names an X display")
+        marker = p.work / "wayland-marker.txt"
+        marker.unlink(missing_ok=True)
+        menu = desktop.start(medium / "autorun.sh", cwd="/", DISCMENU_MARKER=str(marker), DISCMENU_VERBOSE="1")
+        bus = Accessibility(desktop.env)
+
+        def window():
+            check(menu.poll() is None, f"the menu ended with status {menu.returncode}")
+            found = bus.atspi.get_desktop(0)
+            for i in range(found.get_child_count()):
+                app = found.get_child_at_index(i)
+                shown = bus.windows(app) if app is not None else {}
+                if ("frame", CAPTION) in shown:
+                    return shown[("frame", CAPTION)]
+            return None
+        frame = wait_until(window, WINDOW_TIMEOUT, f"the window \"{CAPTION}\" on the accessibility bus")
+        said = verbose_line(desktop.logs[-1])
+        check(re.search(EXPECTED_WORDS["gtk"], said), f"on Wayland the launcher said {said!r}; expected GTK")
+        bus.press(frame, "Install highlighted program")
+        seen = wait_until(lambda: marker.exists() and len(marker.read_text().splitlines()) >= 4 and
+                          marker.read_text().splitlines(), ACTION_TIMEOUT, "the first entry's set-up")
+        wanted = [f"Text Editor|{medium / 'editor'}|", "(unset)", "(unset)", "(unset)"]
+        check(seen[:4] == wanted, f"the set-up saw (folder, GDK_BACKEND, GSETTINGS_BACKEND, GDK_GL) "
+                                  f"{seen[:4]}, expected {wanted}")
+        print(f"wayland: the launcher said {said!r}")
+    remove_tree(medium)
+
+
 # What a set-up sees of the variables that autorun.sh and the launcher change or use.
 SEEN = ["QT_QPA_PLATFORM", "QT_PLUGIN_PATH", "QT_QPA_PLATFORM_PLUGIN_PATH", "DISCMENU_VERBOSE", "DISCMENU_QT",
         "DISCMENU_SAVED_VARS", "DISCMENU_SAVED_VAR_QT_QPA_PLATFORM", "GSETTINGS_BACKEND", "GDK_GL",
@@ -924,6 +973,7 @@ def step_nobundle(p):
 
 
 STEPS["nobundle"] = step_nobundle
+STEPS["wayland"] = step_wayland
 
 # What the launcher says for each path it can take (DISCMENU_VERBOSE=1).
 EXPECTED_WORDS = {"system-qt": r"runs on the system's Qt", "bundled-qt": r"runs on the bundled Qt",
