@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace gtk {
@@ -92,18 +93,41 @@ void** relocationSlot(const char* library, const char* symbol) {
     return search.slot;
 }
 
-// Points libgtk's calls to g_mkdir_with_parents at refuseFolder. The slot lies in memory that
-// the loader made read-only once it was filled: it is made writable for the moment of the change.
+// Whether the page at `page` is writable now, from the process's own map; false when unknown.
+bool pageWritable(std::uintptr_t page) {
+    FILE* maps = std::fopen("/proc/self/maps", "re");
+    if (!maps) return false;
+    bool writable = false;
+    unsigned long start = 0, end = 0;
+    char permissions[5] = "";
+    char line[512];
+    while (std::fgets(line, sizeof line, maps)) {
+        if (std::sscanf(line, "%lx-%lx %4s", &start, &end, permissions) == 3 && page >= start && page < end) {
+            writable = permissions[1] == 'w';
+            break;
+        }
+    }
+    std::fclose(maps);
+    return writable;
+}
+
+// Points libgtk's calls to g_mkdir_with_parents at refuseFolder. A slot that the loader made
+// read-only once it was filled (a library bound at once) is made writable for the moment of the
+// change and read-only again; one in writable memory (a library bound lazily, whose loader fills
+// the other slots of that page as calls come) is changed as it stands and its page left as it is.
 void holdFolderCreation() {
 #if defined(__x86_64__) || defined(__aarch64__)  // 64-bit, with RELA relocations
     void** slot = relocationSlot("libgtk-3.so", "g_mkdir_with_parents");
     if (!slot) return;
     const long pageSize = sysconf(_SC_PAGESIZE);
-    void* page =
-        reinterpret_cast<void*>(reinterpret_cast<std::uintptr_t>(slot) & ~std::uintptr_t(pageSize - 1));
-    if (mprotect(page, std::size_t(pageSize), PROT_READ | PROT_WRITE) != 0) return;
+    const std::uintptr_t page = reinterpret_cast<std::uintptr_t>(slot) & ~std::uintptr_t(pageSize - 1);
+    if (pageWritable(page)) {
+        *slot = reinterpret_cast<void*>(&refuseFolder);
+        return;
+    }
+    if (mprotect(reinterpret_cast<void*>(page), std::size_t(pageSize), PROT_READ | PROT_WRITE) != 0) return;
     *slot = reinterpret_cast<void*>(&refuseFolder);
-    mprotect(page, std::size_t(pageSize), PROT_READ);
+    mprotect(reinterpret_cast<void*>(page), std::size_t(pageSize), PROT_READ);
 #endif
 }
 
