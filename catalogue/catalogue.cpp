@@ -9,13 +9,11 @@
 #include <system_error>
 #include <utility>
 
+#include "catalogue/fieldinput.h"
 #include "catalogue/systemfile.h"
-#include "platform/fieldinput.h"
 
 namespace catalogue {
 namespace {
-
-using platform::Field;
 
 // A catalogue is a small text file; anything far larger is not one, and reading it whole could
 // exhaust memory.
@@ -72,7 +70,7 @@ private:
     bool expect(Field& field, const Name& name);
     // Reads a numeric field; a field without a number reads as 0 and leaves a note.
     template <typename Name>
-    platform::Number number(const Field& field, const Name& name);
+    Number number(const Field& field, const Name& name);
     // The same for a field with a range: a value outside [min, max] fails, naming the range.
     template <typename Name>
     bool numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
@@ -91,7 +89,7 @@ private:
     }
     void noteTrailingContent(int endMarkerLine);
 
-    platform::FieldInput in_;
+    FieldInput in_;
     std::string_view file_;
     Module1& tables_;
     Error error_{};
@@ -110,8 +108,8 @@ bool Reader::expect(Field& field, const Name& name) {
 }
 
 template <typename Name>
-platform::Number Reader::number(const Field& field, const Name& name) {
-    const platform::Number n = platform::parseNumber(field.text);
+Number Reader::number(const Field& field, const Name& name) {
+    const Number n = parseNumber(field.text);
     if (!n.present) {
         // Built in one piece: a fuzzed catalogue often has a note for every entry.
         constexpr std::string_view before = " (\"", after = "\") holds no number; read as 0";
@@ -126,7 +124,7 @@ platform::Number Reader::number(const Field& field, const Name& name) {
 template <typename Name>
 bool Reader::numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
                       std::int64_t& value) {
-    const platform::Number n = number(field, name);
+    const Number n = number(field, name);
     if (n.overflow || n.value < min || n.value > max) {
         const std::string shown = n.overflow ? "\"" + field.text + "\"" : std::to_string(n.value);
         return fail(Error::Kind::NumberOutOfRange, field.line,

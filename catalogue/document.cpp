@@ -5,7 +5,7 @@
 #include <optional>
 #include <utility>
 
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 
 namespace catalogue {
 namespace {
@@ -42,7 +42,7 @@ Encoding detectEncoding(std::string_view bytes) {
     if (bytes.starts_with("\xFF\xFE")) return Encoding::Utf16Le;
     if (bytes.starts_with("\xFE\xFF")) return Encoding::Utf16Be;
     if (bytes.starts_with(Utf8Bom)) return Encoding::Utf8Bom;
-    return platform::isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252;
+    return isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252;
 }
 
 Units unitsOf(std::string_view bytes, Encoding encoding) {
@@ -60,7 +60,7 @@ Units unitsOf(std::string_view bytes, Encoding encoding) {
     return {bytes, 0, 1, false};
 }
 
-// Finds the fields as the reader's field input does (platform::FieldInput::next), but reports
+// Finds the fields as the reader's field input does (FieldInput::next), but reports
 // where each one stands instead of its text.
 class Scanner {
 public:
@@ -141,23 +141,23 @@ void forEachCodePoint(std::string_view utf8, Visit visit) {
 std::optional<char> toWindows1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
     for (unsigned b = 0x80; b <= 0x9F; ++b) {
-        if (platform::fromWindows1252(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
+        if (fromWindows1252(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
     }
     return std::nullopt;
 }
 
 // Valid UTF-8 with every ill-formed byte replaced by U+FFFD.
 std::string repairedUtf8(std::string_view s) {
-    if (platform::isValidUtf8(s)) return std::string(s);
+    if (isValidUtf8(s)) return std::string(s);
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         std::size_t n = 1;
-        while (n <= 4 && i + n <= s.size() && !platform::isValidUtf8(s.substr(i, n))) ++n;
+        while (n <= 4 && i + n <= s.size() && !isValidUtf8(s.substr(i, n))) ++n;
         if (n <= 4 && i + n <= s.size()) {
             out.append(s.substr(i, n));
             i += n - 1;
         } else {
-            platform::appendUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
         }
     }
     return out;
@@ -178,7 +178,7 @@ struct WrittenText {
 WrittenText writtenText(std::string_view text) {
     WrittenText out;
     std::string repaired;
-    if (!platform::isValidUtf8(text)) {
+    if (!isValidUtf8(text)) {
         out.problem = TextProblem::NotUtf8;
         repaired = repairedUtf8(text);
         text = repaired;
@@ -358,7 +358,7 @@ public:
         if (converting_) {
             for (std::size_t i = begin; i < end; ++i) {
                 const auto b = static_cast<unsigned char>(src_.bytes[i]);
-                platform::appendUtf8(out_, platform::fromWindows1252(b));
+                appendUtf8(out_, fromWindows1252(b));
             }
         } else {
             out_.append(src_.bytes.substr(begin, end - begin));
@@ -479,8 +479,7 @@ std::string asciiIn(std::string_view text, Encoding encoding) {
 // Windows-1252 bytes as UTF-8.
 std::string fromWindows1252Bytes(std::string_view bytes) {
     std::string out;
-    for (const char c : bytes)
-        platform::appendUtf8(out, platform::fromWindows1252(static_cast<unsigned char>(c)));
+    for (const char c : bytes) appendUtf8(out, fromWindows1252(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -488,9 +487,9 @@ std::string fromWindows1252Bytes(std::string_view bytes) {
 std::string decodedPiece(std::string_view bytes, Encoding encoding) {
     switch (encoding) {
         case Encoding::Utf16Le:
-            return platform::decodeCatalogueText("\xFF\xFE" + std::string(bytes));
+            return decodeCatalogueText("\xFF\xFE" + std::string(bytes));
         case Encoding::Utf16Be:
-            return platform::decodeCatalogueText("\xFE\xFF" + std::string(bytes));
+            return decodeCatalogueText("\xFE\xFF" + std::string(bytes));
         case Encoding::Windows1252:
             return fromWindows1252Bytes(bytes);
         case Encoding::Utf8:
@@ -779,7 +778,7 @@ std::vector<std::string> Document::problems() const {
     }
     if (refusal_ && refusedText_ != refusal_->fieldText) {
         std::string ignored;
-        if (!platform::isValidUtf8(refusedText_) || !encodeText(ignored, refusedText_, writtenEncoding_))
+        if (!isValidUtf8(refusedText_) || !encodeText(ignored, refusedText_, writtenEncoding_))
             out.push_back("the field on line " + std::to_string(refusal_->line) +
                           " holds a character that the file's encoding cannot hold");
     }
@@ -969,7 +968,7 @@ void Document::layOut() {
     // A Windows-1252 file that cannot hold a character, or whose bytes would now read as UTF-8 with
     // other characters than it holds, becomes UTF-8 with a byte-order mark.
     if (encoding_ == Encoding::Windows1252 &&
-        (!writer.complete() || (platform::isValidUtf8(writer.bytes()) &&
+        (!writer.complete() || (isValidUtf8(writer.bytes()) &&
                                 std::any_of(writer.bytes().begin(), writer.bytes().end(),
                                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; })))) {
         Writer converted(source, Encoding::Utf8Bom, true);
