@@ -12,8 +12,10 @@ namespace {
 
 using Piece = Document::Piece;
 
-constexpr int HeaderFields = 20;
-constexpr int EntryFields = 6;  // name, size, command, folder, description, separator
+using fields::Kind;
+
+constexpr int HeaderFields = fields::HeaderCount;
+constexpr int EntryFields = fields::EntryCount;
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
 bool isBlank(unsigned c) { return c == ' ' || c == '\t'; }
@@ -445,18 +447,7 @@ std::optional<Document> Document::fromTables(std::string_view bytes, Module1& m)
     }
     d.lineEnd_ = commonLineEnd(units);
 
-    Fields& f = d.read_;
-    f.title = std::move(m.Title);
-    f.subtitle = std::move(m.Subtitle);
-    f.publisher = std::move(m.Publisher);
-    f.date = std::move(m.Date);
-    f.documentFlags = m.DocumentFlags;
-    f.colours = m.ColourTable;
-    f.entries.reserve(m.ProgramCount);
-    for (int n = 1; n <= m.ProgramCount; ++n) {
-        f.entries.push_back({std::move(m.ProgramName[n]), m.ProgramSize[n], std::move(m.ProgramCommand[n]),
-                             std::move(m.ProgramFolder[n]), std::move(m.ProgramDescription[n])});
-    }
+    d.read_ = fields::fieldsFromTables(m, m.ProgramCount);
     d.fields_ = d.read_;
     d.layOut();
     return d;
@@ -641,31 +632,10 @@ Document Document::open(std::string_view bytes, std::string_view fileName) {
         d.original_ = bytes;
         d.encoding_ = d.writtenEncoding_ = encoding;
         d.readOnly_ = true;
-        Fields& f = d.read_;
-        f.title = std::move(partial.Title);
-        f.subtitle = std::move(partial.Subtitle);
-        f.publisher = std::move(partial.Publisher);
-        f.date = std::move(partial.Date);
-        f.documentFlags = partial.DocumentFlags;
-        f.colours = partial.ColourTable;
         // The field stopped at and those after it are not known (a quote may have run over them).
-        std::string* texts[] = {&f.title, &f.subtitle, &f.publisher, &f.date};
-        for (int i = 0; i < 4; ++i) {
-            if (2 + i >= at) texts[i]->clear();
-        }
-        constexpr int flagSlot[] = {1, 3, 2, 4};  // fields 7 to 10
-        for (int i = 0; i < 4; ++i) {
-            if (6 + i >= at) f.documentFlags[flagSlot[i]] = 0;
-        }
-        for (int slot = 0; slot < 9; ++slot) {
-            if (10 + slot >= at) f.colours[slot] = 0;
-        }
         const int entries = std::max(0, (at - HeaderFields + 1) / EntryFields);
-        for (int n = 1; n <= entries && n <= MaxEntries; ++n) {
-            f.entries.push_back({std::move(partial.ProgramName[n]), partial.ProgramSize[n],
-                                 std::move(partial.ProgramCommand[n]), std::move(partial.ProgramFolder[n]),
-                                 std::move(partial.ProgramDescription[n])});
-        }
+        d.read_ = fields::fieldsFromTables(partial, entries, at);
+        const Fields& f = d.read_;
         d.fields_ = d.read_;
         d.written_ = bytes;
         refusal.entriesRead = static_cast<int>(f.entries.size());
@@ -765,8 +735,11 @@ int Document::lineOfHeaderField(int field) const {
 }
 
 int Document::lineOfEntryField(int entry, int field) const {
-    const std::size_t index = HeaderFields + static_cast<std::size_t>(entry - 1) * EntryFields + field;
-    return entry >= 1 && field >= 0 && field < EntryFields && index < lines_.size() ? lines_[index] : 0;
+    return entry >= 1 && field >= 0 && field < EntryFields ? lineOf(fields::Place::entry(entry, field)) : 0;
+}
+
+int Document::lineOf(fields::Place place) const {
+    return place.known() && std::size_t(place.index) < lines_.size() ? lines_[std::size_t(place.index)] : 0;
 }
 
 std::vector<std::string> Document::problems() const {
@@ -804,10 +777,9 @@ std::vector<std::string> Document::problems() const {
                 break;
         }
     };
-    check(fields_.title, "the title");
-    check(fields_.subtitle, "the subtitle");
-    check(fields_.publisher, "the publisher");
-    check(fields_.date, "the date");
+    for (const fields::HeaderField& h : fields::Header) {
+        if (h.kind == Kind::Text) check(fields_.*h.edited, std::string("the ") + h.name);
+    }
     if (fields_.documentFlags[0] != 0) out.push_back("document flag slot 0 is not used; it must be 0");
     const std::size_t count = fields_.entries.size();
     if (count == 0) out.push_back("the catalogue holds no entries; it needs at least one");
@@ -818,10 +790,9 @@ std::vector<std::string> Document::problems() const {
     for (std::size_t n = 0; n < count; ++n) {
         const Entry& e = fields_.entries[n];
         const std::string of = " of entry " + std::to_string(n + 1);
-        check(e.name, "the name" + of);
-        check(e.command, "the command line" + of);
-        check(e.folder, "the folder" + of);
-        check(e.description, "the description" + of);
+        for (const fields::EntryField& f : fields::EntryFields) {
+            if (f.kind == Kind::Text) check(e.*f.edited, "the " + (f.name + of));
+        }
     }
     return out;
 }
@@ -829,64 +800,42 @@ std::vector<std::string> Document::problems() const {
 void Document::layOut() {
     const Units source = unitsOf(original_, encoding_);
     // The header fields that can be edited, by their number in the file (1-based), as written now
-    // and as read.
+    // and whether they changed since read.
     const auto headerValue = [](const Fields& f, int field) -> std::string {
-        switch (field) {
-            case 3:
-                return writtenText(f.title).text;
-            case 4:
-                return writtenText(f.subtitle).text;
-            case 5:
-                return writtenText(f.publisher).text;
-            case 6:
-                return writtenText(f.date).text;
-            case 7:
-                return std::to_string(f.documentFlags[1]);
-            case 8:
-                return std::to_string(f.documentFlags[3]);
-            case 9:
-                return std::to_string(f.documentFlags[2]);
-            case 10:
-                return std::to_string(f.documentFlags[4]);
+        const fields::HeaderField& h = fields::Header[field - 1];
+        switch (h.kind) {
+            case Kind::Text:
+                return writtenText(f.*h.edited).text;
+            case Kind::Flag:
+                return std::to_string(f.documentFlags[std::size_t(h.slot)]);
+            case Kind::Colour:
+                return colourText(f.colours[std::size_t(h.slot)]);
             default:
-                return field >= 11 && field <= 19 ? colourText(f.colours[field - 11]) : std::string();
+                return {};
         }
     };
     const auto entryValue = [](const Entry& e, int field) -> std::string {
-        switch (field) {
-            case 0:
-                return writtenText(e.name).text;
-            case 1:
-                return std::to_string(e.size);
-            case 2:
-                return writtenText(e.command).text;
-            case 3:
-                return writtenText(e.folder).text;
-            default:
-                return writtenText(e.description).text;
-        }
+        const fields::EntryField& f = fields::EntryFields[field];
+        return f.kind == Kind::Number ? std::to_string(e.size) : writtenText(e.*f.edited).text;
     };
     const auto headerChanged = [&](int field) {
-        switch (field) {
-            case 3:
-                return fields_.title != read_.title;
-            case 4:
-                return fields_.subtitle != read_.subtitle;
-            case 5:
-                return fields_.publisher != read_.publisher;
-            case 6:
-                return fields_.date != read_.date;
-            case 7:
-            case 8:
-            case 9:
-            case 10: {
-                constexpr int slot[] = {1, 3, 2, 4};
-                return fields_.documentFlags[slot[field - 7]] != read_.documentFlags[slot[field - 7]];
-            }
+        const fields::HeaderField& h = fields::Header[field - 1];
+        switch (h.kind) {
+            case Kind::Text:
+                return fields_.*h.edited != read_.*h.edited;
+            case Kind::Flag:
+                return fields_.documentFlags[std::size_t(h.slot)] != read_.documentFlags[std::size_t(h.slot)];
+            case Kind::Colour:
+                return fields_.colours[std::size_t(h.slot)] != read_.colours[std::size_t(h.slot)];
             default:
-                return field >= 11 && field <= 19 && fields_.colours[field - 11] != read_.colours[field - 11];
+                return false;
         }
     };
+    const auto entryChanged = [](const Entry& now, const Entry& was, int field) {
+        const fields::EntryField& f = fields::EntryFields[field];
+        return f.kind == Kind::Number ? now.size != was.size : now.*f.edited != was.*f.edited;
+    };
+    constexpr int Separator = fields::Separator;
 
     const std::vector<int> match = matchEntries(read_.entries, fields_.entries);
     const std::size_t k = entryPieces_.size(), m = fields_.entries.size();
@@ -924,11 +873,8 @@ void Document::layOut() {
             if (match[j] >= 0) {
                 const Entry& was = read_.entries[match[j]];
                 const auto& pieces = entryPieces_[match[j]];
-                const bool changed[] = {now.name != was.name, now.size != was.size,
-                                        now.command != was.command, now.folder != was.folder,
-                                        now.description != was.description};
-                for (int field = 0; field < 5; ++field) {
-                    if (changed[field]) {
+                for (int field = 0; field < Separator; ++field) {
+                    if (entryChanged(now, was, field)) {
                         const std::string value = entryValue(now, field);
                         piece(pieces[field], &value);
                     } else {
@@ -936,7 +882,7 @@ void Document::layOut() {
                     }
                 }
             } else {
-                for (int field = 0; field < 5; ++field) {
+                for (int field = 0; field < Separator; ++field) {
                     w.mark();
                     w.add(entryValue(now, field));
                     w.add(lineEnd_);
@@ -944,18 +890,18 @@ void Document::layOut() {
             }
             // Separators stay where they are; the end marker and what follows it stay last.
             if (j + 1 == m) {
-                piece(entryPieces_[k - 1][5], nullptr);
+                piece(entryPieces_[k - 1][Separator], nullptr);
             } else if (j + 1 < k) {
-                piece(entryPieces_[j][5], nullptr);
+                piece(entryPieces_[j][Separator], nullptr);
             } else if (k >= 2) {
-                piece(entryPieces_[0][5], nullptr);
+                piece(entryPieces_[0][Separator], nullptr);
             } else {
                 w.mark();
                 w.add(">>");
                 w.add(lineEnd_);
             }
         }
-        w.copy(entryPieces_[k - 1][5].end, original_.size());
+        w.copy(entryPieces_[k - 1][Separator].end, original_.size());
     };
 
     const auto finish = [&](Writer& writer, Encoding encoding) {
