@@ -4,6 +4,7 @@
 // editor shows them and the checker names the field of each finding by it. A field is added with a
 // row here, a member in Module1 (what the menu reads) and in Fields (what a publisher edits), and
 // its use; the counts, places and conversions follow from the table.
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -165,6 +166,36 @@ inline Fields fieldsFromTables(Module1& m, int entries, int knownFields = Header
         f.entries.push_back(std::move(e));
     }
     return f;
+}
+
+// The tables the menu would read for `f` (at most MaxEntries entries), as the reader fills them;
+// the lines are left 0.
+inline Module1 tablesFromFields(const Fields& f) {
+    Module1 m;
+    for (const HeaderField& h : Header) {
+        switch (h.kind) {
+            case Kind::Text:
+                m.*h.table = f.*h.edited;
+                break;
+            case Kind::Flag:
+                m.DocumentFlags[std::size_t(h.slot)] = f.documentFlags[std::size_t(h.slot)];
+                break;
+            case Kind::Colour:
+                m.ColourTable[std::size_t(h.slot)] = f.colours[std::size_t(h.slot)];
+                break;
+            default:
+                break;
+        }
+    }
+    m.ProgramCount = std::min(int(f.entries.size()), MaxEntries);
+    for (int n = 1; n <= m.ProgramCount; ++n) {
+        const Entry& e = f.entries[std::size_t(n - 1)];
+        for (const EntryField& field : EntryFields) {
+            if (field.kind == Kind::Text) (m.*field.table)[std::size_t(n)] = e.*field.edited;
+        }
+        m.ProgramSize[std::size_t(n)] = e.size;
+    }
+    return m;
 }
 
 }  // namespace fields
