@@ -691,36 +691,10 @@ std::string Document::write() const {
 }
 
 Document Document::blank() {
-    const char* const lines[] = {
-        "discmenu catalogue (contents.inf) for the start-up menu of a medium",
-        "One field per line in the order that the catalogue format in discmenu's README gives",
-        "New Software Collection",
-        "First Edition",
-        "Publisher",
-        "",
-        "0",  // readme button, licence button, readme at start-up, licence at start-up
-        "0",
-        "0",
-        "0",
-        "12632256",  // window background: light grey
-        "8388608",   // labels: white on navy
-        "16777215",
-        "16777215",  // program list: black on white
-        "0",
-        "12632256",  // size box: black on light grey
-        "0",
-        "16777215",  // description box: black on white
-        "0",
-        ">>",
-        "New Program",
-        "0",
-        "setup.exe",
-        "program",
-        "",
-        "<<",
-    };
+    // Every field on a line of its own, with the default the field table gives it.
     std::string text(Utf8Bom);
-    for (const char* line : lines) text.append(line).append("\r\n");
+    for (const fields::HeaderField& h : fields::Header) text.append(h.blank).append("\r\n");
+    for (const fields::EntryField& e : fields::EntryFields) text.append(e.blank).append("\r\n");
     return std::get<Document>(read(text));
 }
 

@@ -45,53 +45,58 @@ enum class Kind {
 
 struct HeaderField {
     Kind kind;
-    const char* name;  // for messages, without article; " (field N)" follows but for Ignored fields
-    const char* key;   // a name for programs (the editor's object names)
-    int slot = 0;      // Flag: the document flag slot (1 to 4); Colour: the colour slot (0 to 8)
+    const char* name;   // for messages, without article; " (field N)" follows but for Ignored fields
+    const char* key;    // a name for programs (the editor's object names)
+    const char* blank;  // its line in a new catalogue (Document::blank)
+    int slot = 0;       // Flag: the document flag slot (1 to 4); Colour: the colour slot (0 to 8)
     std::string Module1::*table = nullptr;  // Text: where the reader puts it
     std::string Fields::*edited = nullptr;  // Text: where a publisher edits it
 };
 
 // Header fields 1 to 20, in file order.
 inline constexpr HeaderField Header[] = {
-    {Kind::Ignored, "first field (free text, ignored)", "free1"},
-    {Kind::Ignored, "second field (free text, ignored)", "free2"},
-    {Kind::Text, "title", "title", 0, &Module1::Title, &Fields::title},
-    {Kind::Text, "subtitle", "subtitle", 0, &Module1::Subtitle, &Fields::subtitle},
-    {Kind::Text, "publisher", "publisher", 0, &Module1::Publisher, &Fields::publisher},
-    {Kind::Text, "date", "date", 0, &Module1::Date, &Fields::date},
-    {Kind::Flag, "readme button flag", "readmeButton", 1},
-    {Kind::Flag, "licence button flag", "licenseButton", 3},
-    {Kind::Flag, "readme at start-up flag", "readmeAtStart", 2},
-    {Kind::Flag, "licence at start-up flag", "licenseAtStart", 4},
-    {Kind::Colour, "colour for the window background", "colour0", 0},
-    {Kind::Colour, "colour for the label background", "colour1", 1},
-    {Kind::Colour, "colour for the label text", "colour2", 2},
-    {Kind::Colour, "colour for the program list background", "colour3", 3},
-    {Kind::Colour, "colour for the program list text", "colour4", 4},
-    {Kind::Colour, "colour for the size box background", "colour5", 5},
-    {Kind::Colour, "colour for the size box text", "colour6", 6},
-    {Kind::Colour, "colour for the description box background", "colour7", 7},
-    {Kind::Colour, "colour for the description box text", "colour8", 8},
-    {Kind::LeadIn, "lead-in of the program list", "leadIn"},
+    {Kind::Ignored, "first field (free text, ignored)", "free1",
+     "discmenu catalogue (contents.inf) for the start-up menu of a medium"},
+    {Kind::Ignored, "second field (free text, ignored)", "free2",
+     "One field per line in the order that the catalogue format in discmenu's README gives"},
+    {Kind::Text, "title", "title", "New Software Collection", 0, &Module1::Title, &Fields::title},
+    {Kind::Text, "subtitle", "subtitle", "First Edition", 0, &Module1::Subtitle, &Fields::subtitle},
+    {Kind::Text, "publisher", "publisher", "Publisher", 0, &Module1::Publisher, &Fields::publisher},
+    {Kind::Text, "date", "date", "", 0, &Module1::Date, &Fields::date},
+    {Kind::Flag, "readme button flag", "readmeButton", "0", 1},
+    {Kind::Flag, "licence button flag", "licenseButton", "0", 3},
+    {Kind::Flag, "readme at start-up flag", "readmeAtStart", "0", 2},
+    {Kind::Flag, "licence at start-up flag", "licenseAtStart", "0", 4},
+    // New catalogues: a light grey window, white on navy labels, black on white or light grey boxes.
+    {Kind::Colour, "colour for the window background", "colour0", "12632256", 0},
+    {Kind::Colour, "colour for the label background", "colour1", "8388608", 1},
+    {Kind::Colour, "colour for the label text", "colour2", "16777215", 2},
+    {Kind::Colour, "colour for the program list background", "colour3", "16777215", 3},
+    {Kind::Colour, "colour for the program list text", "colour4", "0", 4},
+    {Kind::Colour, "colour for the size box background", "colour5", "12632256", 5},
+    {Kind::Colour, "colour for the size box text", "colour6", "0", 6},
+    {Kind::Colour, "colour for the description box background", "colour7", "16777215", 7},
+    {Kind::Colour, "colour for the description box text", "colour8", "0", 8},
+    {Kind::LeadIn, "lead-in of the program list", "leadIn", ">>"},
 };
 inline constexpr int HeaderCount = int(std::size(Header));
 
 struct EntryField {
     Kind kind;
-    const char* name;                                                 // for messages: "<name> of entry N"
+    const char* name;   // for messages: "<name> of entry N"
+    const char* blank;  // its line in the one entry of a new catalogue (Document::blank)
     std::array<std::string, ProgramSlots> Module1::*table = nullptr;  // Text: where the reader puts it
     std::string Entry::*edited = nullptr;                             // Text: where a publisher edits it
 };
 
 // The fields of each entry, in file order; the separator comes last.
 inline constexpr EntryField EntryFields[] = {
-    {Kind::Text, "name", &Module1::ProgramName, &Entry::name},
-    {Kind::Number, "size"},
-    {Kind::Text, "command line", &Module1::ProgramCommand, &Entry::command},
-    {Kind::Text, "folder", &Module1::ProgramFolder, &Entry::folder},
-    {Kind::Text, "description", &Module1::ProgramDescription, &Entry::description},
-    {Kind::Separator, "separator"},
+    {Kind::Text, "name", "New Program", &Module1::ProgramName, &Entry::name},
+    {Kind::Number, "size", "0"},
+    {Kind::Text, "command line", "setup.exe", &Module1::ProgramCommand, &Entry::command},
+    {Kind::Text, "folder", "program", &Module1::ProgramFolder, &Entry::folder},
+    {Kind::Text, "description", "", &Module1::ProgramDescription, &Entry::description},
+    {Kind::Separator, "separator", "<<"},  // the end marker, after the only entry
 };
 inline constexpr int EntryCount = int(std::size(EntryFields));
 
