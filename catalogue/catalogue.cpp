@@ -9,44 +9,22 @@
 #include <system_error>
 #include <utility>
 
+#include "catalogue/fieldinput.h"
+#include "catalogue/fields.h"
 #include "catalogue/systemfile.h"
-#include "platform/fieldinput.h"
 
 namespace catalogue {
 namespace {
-
-using platform::Field;
 
 // A catalogue is a small text file; anything far larger is not one, and reading it whole could
 // exhaust memory.
 constexpr std::size_t MaxFileBytes = 64u * 1024 * 1024;
 
-constexpr int FirstColourField = 11;
-constexpr int LeadInField = 20;
+using fields::Kind;
 
-// What each colour slot colours, in file order.
-constexpr const char* ColourUse[9] = {
-    "the window background",       "the label background",           "the label text",
-    "the program list background", "the program list text",          "the size box background",
-    "the size box text",           "the description box background", "the description box text",
-};
-
-// The four flags in file order (fields 7 to 10) and the slot each one fills.
-struct FlagField {
-    int slot;
-    const char* name;
-};
-constexpr FlagField FlagFields[4] = {
-    {1, "readme button flag (field 7)"},
-    {3, "licence button flag (field 8)"},
-    {2, "readme at start-up flag (field 9)"},
-    {4, "licence at start-up flag (field 10)"},
-};
-
-// Fields are described to the reader by a fixed name or by a function that spells the name out.
-// Names go into messages and notes only, so the spelt-out ones are built only when one is needed:
-// a full catalogue would otherwise assemble about a thousand strings that are never shown.
-std::string spell(const char* name) { return name; }
+// Fields are described to the reader by a function that spells the name out (from the field
+// table). Names go into messages and notes only, so they are built only when one is needed: a full
+// catalogue would otherwise assemble about a thousand strings that are never shown.
 template <typename Name>
 std::string spell(const Name& name) {
     return name();
@@ -72,15 +50,17 @@ private:
     bool expect(Field& field, const Name& name);
     // Reads a numeric field; a field without a number reads as 0 and leaves a note.
     template <typename Name>
-    platform::Number number(const Field& field, const Name& name);
+    Number number(const Field& field, const Name& name);
     // The same for a field with a range: a value outside [min, max] fails, naming the range.
     template <typename Name>
     bool numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
                   std::int64_t& value);
     // Fails at the field last taken (`taken` true) or at the next one.
     bool fail(Error::Kind kind, int line, std::string what, bool taken = false) {
-        error_ = Error{kind, std::string(file_), line, std::move(what)};
         failed_ = taken ? taken_ - 1 : taken_;
+        // A broken character stops the file as a whole, not at a field.
+        error_ = Error{kind, std::string(file_), line, std::move(what),
+                       kind == Error::Kind::BrokenText ? -1 : failed_};
         return false;
     }
     // The next field, counted.
@@ -91,7 +71,7 @@ private:
     }
     void noteTrailingContent(int endMarkerLine);
 
-    platform::FieldInput in_;
+    FieldInput in_;
     std::string_view file_;
     Module1& tables_;
     Error error_{};
@@ -110,15 +90,15 @@ bool Reader::expect(Field& field, const Name& name) {
 }
 
 template <typename Name>
-platform::Number Reader::number(const Field& field, const Name& name) {
-    const platform::Number n = platform::parseNumber(field.text);
+Number Reader::number(const Field& field, const Name& name) {
+    const Number n = parseNumber(field.text);
     if (!n.present) {
         // Built in one piece: a fuzzed catalogue often has a note for every entry.
         constexpr std::string_view before = " (\"", after = "\") holds no number; read as 0";
         std::string text = spell(name);
         text.reserve(text.size() + before.size() + field.text.size() + after.size());
         text.append(before).append(field.text).append(after);
-        tables_.Notes.push_back({Note::Kind::NotANumber, field.line, std::move(text)});
+        tables_.Notes.push_back({Note::Kind::NotANumber, field.line, std::move(text), taken_ - 1});
     }
     return n;
 }
@@ -126,7 +106,7 @@ platform::Number Reader::number(const Field& field, const Name& name) {
 template <typename Name>
 bool Reader::numberIn(const Field& field, const Name& name, std::int64_t min, std::int64_t max,
                       std::int64_t& value) {
-    const platform::Number n = number(field, name);
+    const Number n = number(field, name);
     if (n.overflow || n.value < min || n.value > max) {
         const std::string shown = n.overflow ? "\"" + field.text + "\"" : std::to_string(n.value);
         return fail(Error::Kind::NumberOutOfRange, field.line,
@@ -148,46 +128,38 @@ bool Reader::read() {
                     "the file holds no fields; a catalogue begins with two fields of free text, then the "
                     "title, subtitle, publisher and date");
     }
+    // The header fields after the first, as the field table orders them.
     Field field;
-    if (!expect(field, "second field (free text, ignored)")) return false;
-    const std::pair<std::string*, const char*> texts[] = {
-        {&tables_.Title, "title (field 3)"},
-        {&tables_.Subtitle, "subtitle (field 4)"},
-        {&tables_.Publisher, "publisher (field 5)"},
-        {&tables_.Date, "date (field 6)"},
-    };
-    for (const auto& [text, name] : texts) {
+    for (int i = 1; i < fields::HeaderCount; ++i) {
+        const fields::HeaderField& h = fields::Header[i];
+        const auto name = [i] { return fields::describeHeader(i); };
         if (!expect(field, name)) return false;
-        *text = std::move(field.text);
-    }
-
-    // Any number is accepted: only exactly 1 means on, and an overflow (kept saturated) is off.
-    for (const FlagField& flag : FlagFields) {
-        if (!expect(field, flag.name)) return false;
-        tables_.DocumentFlags[flag.slot] = number(field, flag.name).value;
-        tables_.FlagLine[flag.slot] = field.line;
-    }
-
-    // Colours are 32-bit patterns: values above 2147483647 name the same bits as the negative
-    // ones (2147483653 is the system colour 0x80000005).
-    for (int slot = 0; slot < 9; ++slot) {
-        const auto name = [slot] {
-            return std::string("colour for ") + ColourUse[slot] + " (field " +
-                   std::to_string(FirstColourField + slot) + ")";
-        };
-        std::int64_t colour = 0;
-        if (!expect(field, name) || !numberIn(field, name, std::numeric_limits<std::int32_t>::min(),
-                                              std::numeric_limits<std::uint32_t>::max(), colour)) {
-            return false;
+        const auto slot = std::size_t(h.slot);
+        switch (h.kind) {
+            case Kind::Text:
+                tables_.*h.table = std::move(field.text);
+                break;
+            case Kind::Flag:
+                // Any number is accepted: only exactly 1 means on, and an overflow (kept saturated) is
+                // off.
+                tables_.DocumentFlags[slot] = number(field, name).value;
+                tables_.FlagLine[slot] = field.line;
+                break;
+            case Kind::Colour: {
+                // Colours are 32-bit patterns: values above 2147483647 name the same bits as the
+                // negative ones (2147483653 is the system colour 0x80000005).
+                std::int64_t colour = 0;
+                if (!numberIn(field, name, std::numeric_limits<std::int32_t>::min(),
+                              std::numeric_limits<std::uint32_t>::max(), colour))
+                    return false;
+                tables_.ColourTable[slot] = static_cast<std::int32_t>(colour);
+                tables_.ColourLine[slot] = field.line;
+                break;
+            }
+            // The lead-in is read and dropped whatever it holds, so at least one entry is always read.
+            default:
+                break;
         }
-        tables_.ColourTable[slot] = static_cast<std::int32_t>(colour);
-        tables_.ColourLine[slot] = field.line;
-    }
-
-    // The lead-in is read and dropped whatever it holds, so at least one entry is always read.
-    if (!expect(field,
-                [] { return "lead-in of the program list (field " + std::to_string(LeadInField) + ")"; })) {
-        return false;
     }
 
     int n = 0;
@@ -204,44 +176,40 @@ bool Reader::read() {
         const auto ofEntry = [n](const char* what) {
             return [n, what] { return what + (" of entry " + std::to_string(n)); };
         };
-        if (separator) {
-            // The previous separator promised this entry; say so if the file ends instead.
-            auto name = next();
-            if (!name) {
-                return fail(Error::Kind::UnexpectedEnd, in_.line(),
-                            "the file ends where the " + ofEntry("name")() +
-                                " was expected (the separator on line " + std::to_string(separator->line) +
-                                " is not the end marker \"<<\")",
-                            true);
+        for (int role = 0; role < fields::EntryCount; ++role) {
+            const fields::EntryField& e = fields::EntryFields[role];
+            if (e.kind == Kind::Separator) {
+                separator = next();
+                if (!separator) {
+                    return fail(Error::Kind::UnexpectedEnd, in_.line(),
+                                "the file ends before the end marker \"<<\" of the program list");
+                }
+                continue;
             }
-            field = *std::move(name);
-        } else if (!expect(field, ofEntry("name"))) {
-            return false;
-        }
-        tables_.ProgramName[n] = std::move(field.text);
-        tables_.EntryLine[n] = field.line;
-
-        std::int64_t size = 0;
-        if (!expect(field, ofEntry("size")) ||
-            !numberIn(field, ofEntry("size"), std::numeric_limits<std::int32_t>::min(),
-                      std::numeric_limits<std::int32_t>::max(), size)) {
-            return false;
-        }
-        tables_.ProgramSize[n] = static_cast<std::int32_t>(size);
-        const std::pair<std::string*, const char*> texts[] = {
-            {&tables_.ProgramCommand[n], "command line"},
-            {&tables_.ProgramFolder[n], "folder"},
-            {&tables_.ProgramDescription[n], "description"},
-        };
-        for (const auto& [text, what] : texts) {
-            if (!expect(field, ofEntry(what))) return false;
-            *text = std::move(field.text);
-        }
-
-        separator = next();
-        if (!separator) {
-            return fail(Error::Kind::UnexpectedEnd, in_.line(),
-                        "the file ends before the end marker \"<<\" of the program list");
+            if (role == 0 && separator) {
+                // The previous separator promised this entry; say so if the file ends instead.
+                auto first = next();
+                if (!first) {
+                    return fail(Error::Kind::UnexpectedEnd, in_.line(),
+                                "the file ends where the " + ofEntry(e.name)() +
+                                    " was expected (the separator on line " +
+                                    std::to_string(separator->line) + " is not the end marker \"<<\")",
+                                true);
+                }
+                field = *std::move(first);
+            } else if (!expect(field, ofEntry(e.name))) {
+                return false;
+            }
+            if (role == fields::Name) tables_.EntryLine[n] = field.line;
+            if (e.kind == Kind::Number) {
+                std::int64_t size = 0;
+                if (!numberIn(field, ofEntry(e.name), std::numeric_limits<std::int32_t>::min(),
+                              std::numeric_limits<std::int32_t>::max(), size))
+                    return false;
+                tables_.ProgramSize[n] = static_cast<std::int32_t>(size);
+            } else {
+                (tables_.*e.table)[n] = std::move(field.text);
+            }
         }
     }
     tables_.ProgramCount = n;

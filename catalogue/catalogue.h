@@ -26,6 +26,7 @@ struct Note {
     Kind kind;
     int line = 0;
     std::string text;  // a short description, e.g. `size of entry 3 "-" holds no number`
+    int field = -1;    // the field it concerns, as fields::Place counts them; -1: none
 };
 
 // The module-level tables, filled in file order. All text is UTF-8.
@@ -70,6 +71,8 @@ struct Error {
     std::string file;  // as named to the user, e.g. "contents.inf"
     int line = 0;      // 0 when no line applies (missing file)
     std::string what;  // what went wrong and what was expected, without file and line
+    int field = -1;    // the field it stopped at, as fields::Place counts them; -1: none (no file,
+                       // no field)
 
     // "contents.inf, line 27: the file ends before the end marker "<<" of the program list"
     std::string message() const;

@@ -5,15 +5,17 @@
 #include <optional>
 #include <utility>
 
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 
 namespace catalogue {
 namespace {
 
 using Piece = Document::Piece;
 
-constexpr int HeaderFields = 20;
-constexpr int EntryFields = 6;  // name, size, command, folder, description, separator
+using fields::Kind;
+
+constexpr int HeaderFields = fields::HeaderCount;
+constexpr int EntryFields = fields::EntryCount;
 constexpr std::string_view Utf8Bom = "\xEF\xBB\xBF";
 
 bool isBlank(unsigned c) { return c == ' ' || c == '\t'; }
@@ -42,7 +44,7 @@ Encoding detectEncoding(std::string_view bytes) {
     if (bytes.starts_with("\xFF\xFE")) return Encoding::Utf16Le;
     if (bytes.starts_with("\xFE\xFF")) return Encoding::Utf16Be;
     if (bytes.starts_with(Utf8Bom)) return Encoding::Utf8Bom;
-    return platform::isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252;
+    return isValidUtf8(bytes) ? Encoding::Utf8 : Encoding::Windows1252;
 }
 
 Units unitsOf(std::string_view bytes, Encoding encoding) {
@@ -60,7 +62,7 @@ Units unitsOf(std::string_view bytes, Encoding encoding) {
     return {bytes, 0, 1, false};
 }
 
-// Finds the fields as the reader's field input does (platform::FieldInput::next), but reports
+// Finds the fields as the reader's field input does (FieldInput::next), but reports
 // where each one stands instead of its text.
 class Scanner {
 public:
@@ -141,23 +143,23 @@ void forEachCodePoint(std::string_view utf8, Visit visit) {
 std::optional<char> toWindows1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
     for (unsigned b = 0x80; b <= 0x9F; ++b) {
-        if (platform::fromWindows1252(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
+        if (fromWindows1252(static_cast<unsigned char>(b)) == c) return static_cast<char>(b);
     }
     return std::nullopt;
 }
 
 // Valid UTF-8 with every ill-formed byte replaced by U+FFFD.
 std::string repairedUtf8(std::string_view s) {
-    if (platform::isValidUtf8(s)) return std::string(s);
+    if (isValidUtf8(s)) return std::string(s);
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
         std::size_t n = 1;
-        while (n <= 4 && i + n <= s.size() && !platform::isValidUtf8(s.substr(i, n))) ++n;
+        while (n <= 4 && i + n <= s.size() && !isValidUtf8(s.substr(i, n))) ++n;
         if (n <= 4 && i + n <= s.size()) {
             out.append(s.substr(i, n));
             i += n - 1;
         } else {
-            platform::appendUtf8(out, 0xFFFD);
+            appendUtf8(out, 0xFFFD);
         }
     }
     return out;
@@ -178,7 +180,7 @@ struct WrittenText {
 WrittenText writtenText(std::string_view text) {
     WrittenText out;
     std::string repaired;
-    if (!platform::isValidUtf8(text)) {
+    if (!isValidUtf8(text)) {
         out.problem = TextProblem::NotUtf8;
         repaired = repairedUtf8(text);
         text = repaired;
@@ -358,7 +360,7 @@ public:
         if (converting_) {
             for (std::size_t i = begin; i < end; ++i) {
                 const auto b = static_cast<unsigned char>(src_.bytes[i]);
-                platform::appendUtf8(out_, platform::fromWindows1252(b));
+                appendUtf8(out_, fromWindows1252(b));
             }
         } else {
             out_.append(src_.bytes.substr(begin, end - begin));
@@ -445,18 +447,7 @@ std::optional<Document> Document::fromTables(std::string_view bytes, Module1& m)
     }
     d.lineEnd_ = commonLineEnd(units);
 
-    Fields& f = d.read_;
-    f.title = std::move(m.Title);
-    f.subtitle = std::move(m.Subtitle);
-    f.publisher = std::move(m.Publisher);
-    f.date = std::move(m.Date);
-    f.documentFlags = m.DocumentFlags;
-    f.colours = m.ColourTable;
-    f.entries.reserve(m.ProgramCount);
-    for (int n = 1; n <= m.ProgramCount; ++n) {
-        f.entries.push_back({std::move(m.ProgramName[n]), m.ProgramSize[n], std::move(m.ProgramCommand[n]),
-                             std::move(m.ProgramFolder[n]), std::move(m.ProgramDescription[n])});
-    }
+    d.read_ = fields::fieldsFromTables(m, m.ProgramCount);
     d.fields_ = d.read_;
     d.layOut();
     return d;
@@ -479,8 +470,7 @@ std::string asciiIn(std::string_view text, Encoding encoding) {
 // Windows-1252 bytes as UTF-8.
 std::string fromWindows1252Bytes(std::string_view bytes) {
     std::string out;
-    for (const char c : bytes)
-        platform::appendUtf8(out, platform::fromWindows1252(static_cast<unsigned char>(c)));
+    for (const char c : bytes) appendUtf8(out, fromWindows1252(static_cast<unsigned char>(c)));
     return out;
 }
 
@@ -488,9 +478,9 @@ std::string fromWindows1252Bytes(std::string_view bytes) {
 std::string decodedPiece(std::string_view bytes, Encoding encoding) {
     switch (encoding) {
         case Encoding::Utf16Le:
-            return platform::decodeCatalogueText("\xFF\xFE" + std::string(bytes));
+            return decodeCatalogueText("\xFF\xFE" + std::string(bytes));
         case Encoding::Utf16Be:
-            return platform::decodeCatalogueText("\xFE\xFF" + std::string(bytes));
+            return decodeCatalogueText("\xFE\xFF" + std::string(bytes));
         case Encoding::Windows1252:
             return fromWindows1252Bytes(bytes);
         case Encoding::Utf8:
@@ -642,31 +632,10 @@ Document Document::open(std::string_view bytes, std::string_view fileName) {
         d.original_ = bytes;
         d.encoding_ = d.writtenEncoding_ = encoding;
         d.readOnly_ = true;
-        Fields& f = d.read_;
-        f.title = std::move(partial.Title);
-        f.subtitle = std::move(partial.Subtitle);
-        f.publisher = std::move(partial.Publisher);
-        f.date = std::move(partial.Date);
-        f.documentFlags = partial.DocumentFlags;
-        f.colours = partial.ColourTable;
         // The field stopped at and those after it are not known (a quote may have run over them).
-        std::string* texts[] = {&f.title, &f.subtitle, &f.publisher, &f.date};
-        for (int i = 0; i < 4; ++i) {
-            if (2 + i >= at) texts[i]->clear();
-        }
-        constexpr int flagSlot[] = {1, 3, 2, 4};  // fields 7 to 10
-        for (int i = 0; i < 4; ++i) {
-            if (6 + i >= at) f.documentFlags[flagSlot[i]] = 0;
-        }
-        for (int slot = 0; slot < 9; ++slot) {
-            if (10 + slot >= at) f.colours[slot] = 0;
-        }
         const int entries = std::max(0, (at - HeaderFields + 1) / EntryFields);
-        for (int n = 1; n <= entries && n <= MaxEntries; ++n) {
-            f.entries.push_back({std::move(partial.ProgramName[n]), partial.ProgramSize[n],
-                                 std::move(partial.ProgramCommand[n]), std::move(partial.ProgramFolder[n]),
-                                 std::move(partial.ProgramDescription[n])});
-        }
+        d.read_ = fields::fieldsFromTables(partial, entries, at);
+        const Fields& f = d.read_;
         d.fields_ = d.read_;
         d.written_ = bytes;
         refusal.entriesRead = static_cast<int>(f.entries.size());
@@ -722,36 +691,10 @@ std::string Document::write() const {
 }
 
 Document Document::blank() {
-    const char* const lines[] = {
-        "discmenu catalogue (contents.inf) for the start-up menu of a medium",
-        "One field per line in the order that the catalogue format in discmenu's README gives",
-        "New Software Collection",
-        "First Edition",
-        "Publisher",
-        "",
-        "0",  // readme button, licence button, readme at start-up, licence at start-up
-        "0",
-        "0",
-        "0",
-        "12632256",  // window background: light grey
-        "8388608",   // labels: white on navy
-        "16777215",
-        "16777215",  // program list: black on white
-        "0",
-        "12632256",  // size box: black on light grey
-        "0",
-        "16777215",  // description box: black on white
-        "0",
-        ">>",
-        "New Program",
-        "0",
-        "setup.exe",
-        "program",
-        "",
-        "<<",
-    };
+    // Every field on a line of its own, with the default the field table gives it.
     std::string text(Utf8Bom);
-    for (const char* line : lines) text.append(line).append("\r\n");
+    for (const fields::HeaderField& h : fields::Header) text.append(h.blank).append("\r\n");
+    for (const fields::EntryField& e : fields::EntryFields) text.append(e.blank).append("\r\n");
     return std::get<Document>(read(text));
 }
 
@@ -766,8 +709,11 @@ int Document::lineOfHeaderField(int field) const {
 }
 
 int Document::lineOfEntryField(int entry, int field) const {
-    const std::size_t index = HeaderFields + static_cast<std::size_t>(entry - 1) * EntryFields + field;
-    return entry >= 1 && field >= 0 && field < EntryFields && index < lines_.size() ? lines_[index] : 0;
+    return entry >= 1 && field >= 0 && field < EntryFields ? lineOf(fields::Place::entry(entry, field)) : 0;
+}
+
+int Document::lineOf(fields::Place place) const {
+    return place.known() && std::size_t(place.index) < lines_.size() ? lines_[std::size_t(place.index)] : 0;
 }
 
 std::vector<std::string> Document::problems() const {
@@ -779,7 +725,7 @@ std::vector<std::string> Document::problems() const {
     }
     if (refusal_ && refusedText_ != refusal_->fieldText) {
         std::string ignored;
-        if (!platform::isValidUtf8(refusedText_) || !encodeText(ignored, refusedText_, writtenEncoding_))
+        if (!isValidUtf8(refusedText_) || !encodeText(ignored, refusedText_, writtenEncoding_))
             out.push_back("the field on line " + std::to_string(refusal_->line) +
                           " holds a character that the file's encoding cannot hold");
     }
@@ -805,10 +751,9 @@ std::vector<std::string> Document::problems() const {
                 break;
         }
     };
-    check(fields_.title, "the title");
-    check(fields_.subtitle, "the subtitle");
-    check(fields_.publisher, "the publisher");
-    check(fields_.date, "the date");
+    for (const fields::HeaderField& h : fields::Header) {
+        if (h.kind == Kind::Text) check(fields_.*h.edited, std::string("the ") + h.name);
+    }
     if (fields_.documentFlags[0] != 0) out.push_back("document flag slot 0 is not used; it must be 0");
     const std::size_t count = fields_.entries.size();
     if (count == 0) out.push_back("the catalogue holds no entries; it needs at least one");
@@ -819,10 +764,9 @@ std::vector<std::string> Document::problems() const {
     for (std::size_t n = 0; n < count; ++n) {
         const Entry& e = fields_.entries[n];
         const std::string of = " of entry " + std::to_string(n + 1);
-        check(e.name, "the name" + of);
-        check(e.command, "the command line" + of);
-        check(e.folder, "the folder" + of);
-        check(e.description, "the description" + of);
+        for (const fields::EntryField& f : fields::EntryFields) {
+            if (f.kind == Kind::Text) check(e.*f.edited, "the " + (f.name + of));
+        }
     }
     return out;
 }
@@ -830,64 +774,42 @@ std::vector<std::string> Document::problems() const {
 void Document::layOut() {
     const Units source = unitsOf(original_, encoding_);
     // The header fields that can be edited, by their number in the file (1-based), as written now
-    // and as read.
+    // and whether they changed since read.
     const auto headerValue = [](const Fields& f, int field) -> std::string {
-        switch (field) {
-            case 3:
-                return writtenText(f.title).text;
-            case 4:
-                return writtenText(f.subtitle).text;
-            case 5:
-                return writtenText(f.publisher).text;
-            case 6:
-                return writtenText(f.date).text;
-            case 7:
-                return std::to_string(f.documentFlags[1]);
-            case 8:
-                return std::to_string(f.documentFlags[3]);
-            case 9:
-                return std::to_string(f.documentFlags[2]);
-            case 10:
-                return std::to_string(f.documentFlags[4]);
+        const fields::HeaderField& h = fields::Header[field - 1];
+        switch (h.kind) {
+            case Kind::Text:
+                return writtenText(f.*h.edited).text;
+            case Kind::Flag:
+                return std::to_string(f.documentFlags[std::size_t(h.slot)]);
+            case Kind::Colour:
+                return colourText(f.colours[std::size_t(h.slot)]);
             default:
-                return field >= 11 && field <= 19 ? colourText(f.colours[field - 11]) : std::string();
+                return {};
         }
     };
     const auto entryValue = [](const Entry& e, int field) -> std::string {
-        switch (field) {
-            case 0:
-                return writtenText(e.name).text;
-            case 1:
-                return std::to_string(e.size);
-            case 2:
-                return writtenText(e.command).text;
-            case 3:
-                return writtenText(e.folder).text;
-            default:
-                return writtenText(e.description).text;
-        }
+        const fields::EntryField& f = fields::EntryFields[field];
+        return f.kind == Kind::Number ? std::to_string(e.size) : writtenText(e.*f.edited).text;
     };
     const auto headerChanged = [&](int field) {
-        switch (field) {
-            case 3:
-                return fields_.title != read_.title;
-            case 4:
-                return fields_.subtitle != read_.subtitle;
-            case 5:
-                return fields_.publisher != read_.publisher;
-            case 6:
-                return fields_.date != read_.date;
-            case 7:
-            case 8:
-            case 9:
-            case 10: {
-                constexpr int slot[] = {1, 3, 2, 4};
-                return fields_.documentFlags[slot[field - 7]] != read_.documentFlags[slot[field - 7]];
-            }
+        const fields::HeaderField& h = fields::Header[field - 1];
+        switch (h.kind) {
+            case Kind::Text:
+                return fields_.*h.edited != read_.*h.edited;
+            case Kind::Flag:
+                return fields_.documentFlags[std::size_t(h.slot)] != read_.documentFlags[std::size_t(h.slot)];
+            case Kind::Colour:
+                return fields_.colours[std::size_t(h.slot)] != read_.colours[std::size_t(h.slot)];
             default:
-                return field >= 11 && field <= 19 && fields_.colours[field - 11] != read_.colours[field - 11];
+                return false;
         }
     };
+    const auto entryChanged = [](const Entry& now, const Entry& was, int field) {
+        const fields::EntryField& f = fields::EntryFields[field];
+        return f.kind == Kind::Number ? now.size != was.size : now.*f.edited != was.*f.edited;
+    };
+    constexpr int Separator = fields::Separator;
 
     const std::vector<int> match = matchEntries(read_.entries, fields_.entries);
     const std::size_t k = entryPieces_.size(), m = fields_.entries.size();
@@ -925,11 +847,8 @@ void Document::layOut() {
             if (match[j] >= 0) {
                 const Entry& was = read_.entries[match[j]];
                 const auto& pieces = entryPieces_[match[j]];
-                const bool changed[] = {now.name != was.name, now.size != was.size,
-                                        now.command != was.command, now.folder != was.folder,
-                                        now.description != was.description};
-                for (int field = 0; field < 5; ++field) {
-                    if (changed[field]) {
+                for (int field = 0; field < Separator; ++field) {
+                    if (entryChanged(now, was, field)) {
                         const std::string value = entryValue(now, field);
                         piece(pieces[field], &value);
                     } else {
@@ -937,7 +856,7 @@ void Document::layOut() {
                     }
                 }
             } else {
-                for (int field = 0; field < 5; ++field) {
+                for (int field = 0; field < Separator; ++field) {
                     w.mark();
                     w.add(entryValue(now, field));
                     w.add(lineEnd_);
@@ -945,18 +864,18 @@ void Document::layOut() {
             }
             // Separators stay where they are; the end marker and what follows it stay last.
             if (j + 1 == m) {
-                piece(entryPieces_[k - 1][5], nullptr);
+                piece(entryPieces_[k - 1][Separator], nullptr);
             } else if (j + 1 < k) {
-                piece(entryPieces_[j][5], nullptr);
+                piece(entryPieces_[j][Separator], nullptr);
             } else if (k >= 2) {
-                piece(entryPieces_[0][5], nullptr);
+                piece(entryPieces_[0][Separator], nullptr);
             } else {
                 w.mark();
                 w.add(">>");
                 w.add(lineEnd_);
             }
         }
-        w.copy(entryPieces_[k - 1][5].end, original_.size());
+        w.copy(entryPieces_[k - 1][Separator].end, original_.size());
     };
 
     const auto finish = [&](Writer& writer, Encoding encoding) {
@@ -969,7 +888,7 @@ void Document::layOut() {
     // A Windows-1252 file that cannot hold a character, or whose bytes would now read as UTF-8 with
     // other characters than it holds, becomes UTF-8 with a byte-order mark.
     if (encoding_ == Encoding::Windows1252 &&
-        (!writer.complete() || (platform::isValidUtf8(writer.bytes()) &&
+        (!writer.complete() || (isValidUtf8(writer.bytes()) &&
                                 std::any_of(writer.bytes().begin(), writer.bytes().end(),
                                             [](char c) { return static_cast<unsigned char>(c) >= 0x80; })))) {
         Writer converted(source, Encoding::Utf8Bom, true);

@@ -31,24 +31,9 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/fields.h"
 
 namespace catalogue {
-
-struct Entry {
-    std::string name;
-    std::int32_t size = 0;
-    std::string command, folder, description;
-    friend bool operator==(const Entry&, const Entry&) = default;
-};
-
-// The fields a publisher edits, by name. Flags and colours keep their raw values as in Module1.
-struct Fields {
-    std::string title, subtitle, publisher, date;
-    std::array<std::int64_t, 5> documentFlags{};  // slots 1..4 as Module1::DocumentFlags
-    std::array<std::int32_t, 9> colours{};
-    std::vector<Entry> entries;  // 1 to MaxEntries
-    friend bool operator==(const Fields&, const Fields&) = default;
-};
 
 // How a catalogue's text is stored.
 enum class Encoding {
@@ -112,11 +97,12 @@ public:
     std::string write() const;
 
     // The 1-based line of write() where a field starts: header fields 1 to 20 numbered as in the
-    // field table of docs/catalogue.md; entry fields of entry n (1-based): 0 name, 1 size, 2 command,
-    // 3 folder, 4 description, 5 the separator after it (the end marker after the last entry). 0 for
-    // a field that does not exist.
+    // field table of docs/catalogue.md; entry fields of entry n (1-based) by their role
+    // (fields::EntryRole: 0 name, 1 size, 2 command, 3 folder, 4 description, 5 the separator after
+    // it, the end marker after the last entry). 0 for a field that does not exist.
     int lineOfHeaderField(int field) const;
     int lineOfEntryField(int entry, int field) const;
+    int lineOf(fields::Place place) const;
 
     // The encoding of the file as read, and of write() (which differs only when a Windows-1252 file
     // had to become UTF-8).
@@ -138,12 +124,13 @@ private:
     std::string original_;  // the bytes read
     Encoding encoding_ = Encoding::Utf8;
     Encoding writtenEncoding_ = Encoding::Utf8;
-    std::array<Piece, 20> header_{};
-    std::vector<std::array<Piece, 6>> entryPieces_;  // name to separator, per entry in the file
-    std::string lineEnd_;                            // for added lines, in UTF-8
-    Fields read_, fields_;                           // as read, and as they are now
+    std::array<Piece, fields::HeaderCount> header_{};
+    std::vector<std::array<Piece, fields::EntryCount>>
+        entryPieces_;       // name to separator, per entry in the file
+    std::string lineEnd_;   // for added lines, in UTF-8
+    Fields read_, fields_;  // as read, and as they are now
     std::string written_;
-    std::vector<int> lines_;  // header fields 1 to 20, then 6 per entry
+    std::vector<int> lines_;  // by fields::Place
 
     // A refused file is kept as a stand-in that reads (original_): numbers out of range replaced by
     // a 0 of the same length, and possibly an end marker line inserted before the part that cannot

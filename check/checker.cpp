@@ -25,6 +25,8 @@ namespace check {
 namespace {
 
 using Severity = Finding::Severity;
+namespace fields = catalogue::fields;
+using fields::Place;
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
@@ -145,7 +147,9 @@ public:
     }
 
 private:
-    void warn(int line, const QString& text) { report_.findings.push_back({Severity::Warning, line, text}); }
+    void warn(int line, Place field, const QString& text) {
+        report_.findings.push_back({Severity::Warning, line, text, field});
+    }
 
     QString entry(int n) const {
         return QStringLiteral("entry %1 %2").arg(n).arg(quoted(fromUtf8(m_.ProgramName[n])));
@@ -153,7 +157,7 @@ private:
 
     // The reader's notes: fields without a number, text after the end marker.
     void notes() {
-        for (const catalogue::Note& note : m_.Notes) warn(note.line, fromUtf8(note.text));
+        for (const catalogue::Note& note : m_.Notes) warn(note.line, Place{note.field}, fromUtf8(note.text));
     }
 
     // The menu maps the highlighted name to the first entry with that name.
@@ -163,7 +167,7 @@ private:
             const auto [it, inserted] = first.emplace(m_.ProgramName[n], n);
             if (inserted) continue;
             const int earlier = it->second;
-            warn(m_.EntryLine[n],
+            warn(m_.EntryLine[n], Place::entry(n, fields::Name),
                  QStringLiteral("%1 has the same name as entry %2 on line %3; the menu always "
                                 "selects entry %2, so entry %4 can never be installed")
                      .arg(entry(n), QString::number(earlier), QString::number(m_.EntryLine[earlier]),
@@ -187,25 +191,29 @@ private:
     // The entry's folder and the program its command line starts.
     void entryFiles(int n) {
         const int line = m_.EntryLine[n];
+        const Place folderField = Place::entry(n, fields::Folder),
+                    commandField = Place::entry(n, fields::Command);
         const QString folderText = fromUtf8(m_.ProgramFolder[n]);
         const auto folder = cmd::findPath(folder_, folderText);
         if (!folder) {
-            warn(line, QStringLiteral("%1: folder %2 does not exist").arg(entry(n), quoted(folderText)));
+            warn(line, folderField,
+                 QStringLiteral("%1: folder %2 does not exist").arg(entry(n), quoted(folderText)));
             return;
         }
         if (!QFileInfo(*folder).isDir()) {
-            warn(line,
+            warn(line, folderField,
                  QStringLiteral("%1: folder %2 is a file, not a folder").arg(entry(n), quoted(folderText)));
             return;
         }
         if (const QString hint = caseHint(folder_, folderText, *folder); !hint.isEmpty()) {
-            warn(line, QStringLiteral("%1: folder %2 %3").arg(entry(n), quoted(folderText), hint));
+            warn(line, folderField,
+                 QStringLiteral("%1: folder %2 %3").arg(entry(n), quoted(folderText), hint));
         }
 
         const QString command = fromUtf8(m_.ProgramCommand[n]);
         const QStringList words = cmd::splitCommandLine(command);
         if (words.isEmpty()) {
-            warn(line,
+            warn(line, commandField,
                  QStringLiteral("%1: the command line is empty; installing starts nothing").arg(entry(n)));
             return;
         }
@@ -220,13 +228,15 @@ private:
         if (file && bare && !QFileInfo(*file).isFile()) file.reset();
         if (!file) {
             if (bare && cmd::resolveProgram(word, *folder, options_.searchPath).failure.isEmpty()) return;
-            warn(line, QStringLiteral("%1: program %2 does not exist%3%4")
-                           .arg(entry(n), quoted(word), inFolder,
-                                bare ? QStringLiteral(" nor on PATH") : QString()));
+            warn(line, commandField,
+                 QStringLiteral("%1: program %2 does not exist%3%4")
+                     .arg(entry(n), quoted(word), inFolder,
+                          bare ? QStringLiteral(" nor on PATH") : QString()));
             return;
         }
         if (const QString hint = caseHint(*folder, local, *file); !hint.isEmpty()) {
-            warn(line, QStringLiteral("%1: program %2%3 %4").arg(entry(n), quoted(word), inFolder, hint));
+            warn(line, commandField,
+                 QStringLiteral("%1: program %2%3 %4").arg(entry(n), quoted(word), inFolder, hint));
         }
 
         const QString suffix = QFileInfo(local).suffix().toLower();
@@ -235,7 +245,7 @@ private:
             suffix == u"exe" || suffix == u"com" || suffix == u"bat" || suffix == u"cmd";
         if (windowsProgram && !program.failure.isEmpty()) {
             const QString stem = QFileInfo(local).completeBaseName();
-            warn(line,
+            warn(line, commandField,
                  QStringLiteral("%1: command %2 will not start here: \".%3\" is a Windows program, which "
                                 "this system cannot run; it installs on Windows only (put %4 or %5 "
                                 "beside it for Linux)")
@@ -245,24 +255,27 @@ private:
         }
         // A command that cannot start here gets that warning alone: it does not install on Linux either.
         if (!program.failure.isEmpty()) {
-            warn(line, QStringLiteral("%1: command %2 will not start here: %3")
-                           .arg(entry(n), quoted(command), program.failure));
+            warn(line, commandField,
+                 QStringLiteral("%1: command %2 will not start here: %3")
+                     .arg(entry(n), quoted(command), program.failure));
             return;
         }
         if (startsOnWindows(*folder, word) == false) {
             const QString stem = windowsProgram || suffix == u"sh" ? QFileInfo(local).completeBaseName()
                                                                    : QFileInfo(local).fileName();
-            warn(line, QStringLiteral("%1: command %2 installs on Linux only: there is no %3, %4 or %5 in "
-                                      "folder %6 for Windows")
-                           .arg(entry(n), quoted(command), quoted(stem + QStringLiteral(".exe")),
-                                quoted(stem + QStringLiteral(".bat")), quoted(stem + QStringLiteral(".cmd")),
-                                quoted(folderText)));
+            warn(line, commandField,
+                 QStringLiteral("%1: command %2 installs on Linux only: there is no %3, %4 or %5 in "
+                                "folder %6 for Windows")
+                     .arg(entry(n), quoted(command), quoted(stem + QStringLiteral(".exe")),
+                          quoted(stem + QStringLiteral(".bat")), quoted(stem + QStringLiteral(".cmd")),
+                          quoted(folderText)));
         }
         // A script names its interpreter; the kernel needs it to exist.
         const QString interpreter = interpreterOf(*file);
         if (QDir::isAbsolutePath(interpreter) && !QFileInfo(interpreter).isExecutable()) {
-            warn(line, QStringLiteral("%1: command %2 will not start here: its interpreter %3 does not exist")
-                           .arg(entry(n), quoted(command), quoted(interpreter)));
+            warn(line, commandField,
+                 QStringLiteral("%1: command %2 will not start here: its interpreter %3 does not exist")
+                     .arg(entry(n), quoted(command), quoted(interpreter)));
         }
     }
 
@@ -281,24 +294,28 @@ private:
         for (const Document& doc : docs) {
             QStringList why;
             int line = 0;
+            Place field;
             for (const auto& [slot, reason] :
                  {std::pair{doc.buttonSlot, doc.button}, {doc.startSlot, doc.atStart}}) {
                 if (!m_.flagOn(slot)) continue;
                 why.append(QString::fromLatin1(reason));
                 const int flagLine = m_.FlagLine[slot];
-                if (line == 0 || flagLine < line) line = flagLine;
+                if (line == 0 || flagLine < line) {
+                    line = flagLine;
+                    field = Place::header(fields::headerIndex(fields::Kind::Flag, slot));
+                }
             }
             if (why.isEmpty()) continue;
             const QString name = QString::fromLatin1(doc.file);
             const QString because = why.join(QStringLiteral(" and "));
             const auto found = cmd::findPath(folder_, name);
             if (!found) {
-                warn(line, QStringLiteral("%1 does not exist, but %2").arg(quoted(name), because));
+                warn(line, field, QStringLiteral("%1 does not exist, but %2").arg(quoted(name), because));
             } else if (!QFileInfo(*found).isFile()) {
-                warn(line,
+                warn(line, field,
                      QStringLiteral("%1 is a folder, not a text file, but %2").arg(quoted(name), because));
             } else if (const QString hint = caseHint(folder_, name, *found); !hint.isEmpty()) {
-                warn(line, QStringLiteral("%1 %2").arg(quoted(name), hint));
+                warn(line, field, QStringLiteral("%1 %2").arg(quoted(name), hint));
             }
         }
     }
@@ -337,6 +354,7 @@ private:
             const double ratio = contrastRatio(*bg, *text);
             if (ratio >= 3.0) continue;
             warn(m_.ColourLine[pair.text],
+                 Place::header(fields::headerIndex(fields::Kind::Colour, pair.text)),
                  QStringLiteral("%1: text colour %2 on background colour %3 has a contrast ratio of %4:1, "
                                 "below 3:1; the text is hard to read")
                      .arg(QString::fromLatin1(pair.what), describeColour(textValue, *text),
@@ -359,7 +377,7 @@ private:
         for (int n = 1; n <= m_.ProgramCount; ++n) {
             const qreal width = metrics.horizontalAdvance(fromUtf8(m_.ProgramName[n]));
             if (width <= room) continue;
-            warn(m_.EntryLine[n],
+            warn(m_.EntryLine[n], Place::entry(n, fields::Name),
                  QStringLiteral("%1 is %2 pixels wide, but the program list has room for %3%4; "
                                 "the menu cuts the name short")
                      .arg(entry(n), QString::number(std::ceil(width)), QString::number(room),
@@ -391,7 +409,8 @@ namespace {
 Report checkRead(catalogue::Result result, const QString& folder, const Options& options) {
     Report report;
     if (const auto* error = std::get_if<catalogue::Error>(&result)) {
-        report.findings.push_back({Severity::Error, error->line, QString::fromStdString(error->what)});
+        report.findings.push_back(
+            {Severity::Error, error->line, QString::fromStdString(error->what), Place{error->field}});
         return report;
     }
     report.tables = std::get<catalogue::Module1>(std::move(result));

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/fields.h"
 
 namespace check {
 
@@ -22,6 +23,7 @@ struct Finding {
     Severity severity;
     int line = 0;  // 0: the file as a whole (it is missing or cannot be read)
     QString text;
+    catalogue::fields::Place field;  // the field it concerns; none for the file as a whole
 };
 
 struct Options {

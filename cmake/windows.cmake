@@ -9,7 +9,7 @@ add_link_options(-static -static-libgcc -static-libstdc++ -Wl,--gc-sections
                  $<$<CONFIG:Release,MinSizeRel>:-s> $<$<CONFIG:Release,MinSizeRel>:-Wl,--no-insert-timestamp>)
 
 add_subdirectory(catalogue)
-add_subdirectory(platform)  # field input only, on Windows
+add_subdirectory(platform)  # UTF-8 and wide text (discmenu_wintext), on Windows
 add_subdirectory(core)
 if(EXISTS ${PROJECT_SOURCE_DIR}/platform/windows/CMakeLists.txt)
   add_subdirectory(platform/windows)

@@ -24,28 +24,25 @@
 #include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QUndoCommand>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <climits>
 
 #include "check/checker.h"
 #include "discmenu_version.h"
 #include "editor/colourbutton.h"
+#include "editor/findinglocator.h"
 #include "editor/livemenu.h"
 #include "editor/makemedium.h"
+#include "editor/mediumpaths.h"
 #include "editor/savefile.h"
-#include "platform/posix/commandline.h"
 
 namespace editor {
 namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
 
-// Header fields as numbered in the catalogue: the four texts, the flags by slot, the colours.
-constexpr int TitleField = 3;
-constexpr int FlagField[5] = {0, 7, 9, 8, 10};  // by document flag slot 1 to 4
-constexpr int FirstColourField = 11;
-constexpr int HeaderFields = 20;
+namespace fields = catalogue::fields;
 
 // The colours, by slot, as the publisher reads them; the access key of each.
 constexpr const char* ColourLabels[9] = {
@@ -120,51 +117,6 @@ private:
     QObject* undoKeys_;
 };
 
-// One edit: the fields before and after it, and the entry it concerns.
-class EditCommand final : public QUndoCommand {
-public:
-    EditCommand(EditorWindow* window, const QString& text, catalogue::Fields before, catalogue::Fields after,
-                int mergeKey, int row)
-        : QUndoCommand(text),
-          window_(window),
-          before_(std::move(before)),
-          after_(std::move(after)),
-          mergeKey_(mergeKey),
-          row_(row) {}
-
-    void redo() override { window_->apply(after_, row_); }
-    void undo() override { window_->apply(before_, row_); }
-    int id() const override { return mergeKey_; }
-    bool mergeWith(const QUndoCommand* other) override {
-        const auto* next = static_cast<const EditCommand*>(other);
-        if (next->mergeKey_ != mergeKey_ || mergeKey_ < 0) return false;
-        after_ = next->after_;
-        return true;
-    }
-
-private:
-    EditorWindow* window_;
-    catalogue::Fields before_, after_;
-    int mergeKey_, row_;
-};
-
-constexpr int EntryMergeBase = 1000;
-
-QString entryText(const catalogue::Entry& e, int column) {
-    switch (column) {
-        case NameColumn:
-            return fromUtf8(e.name);
-        case CommandColumn:
-            return fromUtf8(e.command);
-        case FolderColumn:
-            return fromUtf8(e.folder);
-        case DescriptionColumn:
-            return fromUtf8(e.description);
-        default:
-            return {};
-    }
-}
-
 }  // namespace
 
 EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScript, QWidget* parent)
@@ -172,26 +124,14 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
       folder_(QDir(folder).absolutePath()),
       path_(QDir(folder_).filePath(QString::fromLatin1(catalogue::CatalogueFileName))),
       makeMediumScript_(makeMediumScript),
-      document_(catalogue::Document::blank()) {
+      model_(path_) {
     setObjectName(QStringLiteral("catalogueEditor"));
     undoKeys_ = new UndoKeysToStack(this);
     refreshTimer_.setSingleShot(true);
     refreshTimer_.setInterval(0);
     connect(&refreshTimer_, &QTimer::timeout, this, &EditorWindow::refresh);
 
-    // The catalogue as it is on disk.
-    QString readError;
-    onDisk_ = readFile(path_, &readError);
-    QString openProblem;
-    if (!readError.isEmpty()) {
-        unreadable_ = true;
-        openProblem = readError;
-    } else if (onDisk_) {
-        document_ = catalogue::Document::open(*onDisk_);
-        unreadable_ = document_.refusal().has_value();
-    }
-    fields_ = document_.fields();
-
+    const QString openProblem = model_.openProblem();
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     auto* left = new QWidget(splitter);
     auto* leftLayout = new QVBoxLayout(left);
@@ -209,8 +149,7 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
                           QStringLiteral("The field the menu stops at, as it stands in the file"));
     refusalLayout->addRow(QStringLiteral("&Mend it here:"), refusedField_);
     connect(refusedField_, &QLineEdit::textEdited, this, [this](const QString& text) {
-        document_.setRefusedText(text.toStdString());
-        mended_ = true;
+        model_.setRefusedText(text.toStdString());
         setWindowModified(true);
         scheduleRefresh();
     });
@@ -232,23 +171,15 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
     leftLayout->addWidget(findings_, 1);
     // A finding leads to its field.
     connect(findings_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
-        const int field = item->data(Qt::UserRole).toInt();
-        const int row = item->data(Qt::UserRole + 1).toInt();
-        if (row >= 0) {
-            tabs_->setCurrentIndex(2);
-            entries_->setCurrentCell(row, NameColumn);
+        const FindingPlace place =
+            locate(fields::Place{item->data(Qt::UserRole).toInt()}, int(model_.fields().entries.size()));
+        if (place.page == Page::None) return;
+        tabs_->setCurrentIndex(int(place.page));
+        if (place.row >= 0) {
+            entries_->setCurrentCell(place.row, NameColumn);
             entries_->setFocus();
-        } else if (field >= TitleField && field <= 6) {
-            tabs_->setCurrentIndex(0);
-            texts_[std::size_t(field - TitleField)]->setFocus();
-        } else if (field >= 7 && field <= 10) {
-            tabs_->setCurrentIndex(0);
-            for (int slot = 1; slot <= 4; ++slot) {
-                if (FlagField[slot] == field) flags_[std::size_t(slot)]->setFocus();
-            }
-        } else if (field >= FirstColourField && field < HeaderFields) {
-            tabs_->setCurrentIndex(1);
-            colours_[std::size_t(field - FirstColourField)]->setFocus();
+        } else if (QWidget* widget = headerWidgets_[std::size_t(place.header)]) {
+            widget->setFocus();
         }
     });
 
@@ -262,14 +193,14 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
     buildMenus();
 
     setWindowTitle(QStringLiteral("%1[*] - discmenu-edit").arg(QDir::toNativeSeparators(path_)));
-    connect(&undo_, &QUndoStack::cleanChanged, this,
-            [this](bool clean) { setWindowModified(!clean || mended_); });
+    model_.history().changed = [this] { historyChanged(); };
+    historyChanged();
 
     showFields();
     showRefusal();
     entries_->setCurrentCell(0, NameColumn);
     refresh();
-    if (const auto& refusal = document_.refusal()) {
+    if (const auto& refusal = model_.document().refusal()) {
         const QString message = fromUtf8(refusal->error.message());
         statusBar()->showMessage(QStringLiteral("The menu cannot read this catalogue: %1").arg(message));
         QTimer::singleShot(0, this, [this, message, editable = refusal->fieldsEditable] {
@@ -292,16 +223,13 @@ EditorWindow::EditorWindow(const QString& folder, const QString& makeMediumScrip
                  openProblem + QStringLiteral("\n\nSaving replaces the file; you will be asked first."),
                  QMessageBox::Ok});
         });
-    } else if (!onDisk_) {
+    } else if (!model_.onDisk()) {
         statusBar()->showMessage(QStringLiteral("%1 does not exist yet: a new catalogue, saved there.")
                                      .arg(QDir::toNativeSeparators(path_)));
     }
 }
 
-EditorWindow::~EditorWindow() {
-    // The undo commands refer to this window; they go before its widgets.
-    undo_.clear();
-}
+EditorWindow::~EditorWindow() { model_.history().changed = nullptr; }
 
 void EditorWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
@@ -315,12 +243,8 @@ void EditorWindow::buildMenus() {
     file->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
-    QAction* undo = undo_.createUndoAction(this, QStringLiteral("&Undo"));
-    undo->setShortcut(QKeySequence::Undo);
-    QAction* redo = undo_.createRedoAction(this, QStringLiteral("&Redo"));
-    redo->setShortcut(QKeySequence::Redo);
-    edit->addAction(undo);
-    edit->addAction(redo);
+    undoAction_ = edit->addAction(QStringLiteral("&Undo"), QKeySequence::Undo, this, &EditorWindow::undo);
+    redoAction_ = edit->addAction(QStringLiteral("&Redo"), QKeySequence::Redo, this, &EditorWindow::redo);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     QAction* about = help->addAction(QStringLiteral("&About discmenu-edit"), this, [this] {
@@ -337,31 +261,41 @@ QWidget* EditorWindow::buildGeneralPage() {
     auto* layout = new QVBoxLayout(page);
     auto* texts = new QGroupBox(QStringLiteral("Window caption and lines"), page);
     auto* form = new QFormLayout(texts);
-    static constexpr const char* labels[4] = {"&Title:", "&Subtitle:", "P&ublisher:", "&Date:"};
-    static constexpr const char* names[4] = {"title", "subtitle", "publisher", "date"};
-    static constexpr const char* hints[4] = {
-        "The window caption; the subtitle follows it in brackets",
-        "In brackets after the title in the window caption",
-        "Shown as \"Published by ...\"",
-        "Shown as \"Date: ...\", in any form",
+    // The text fields in file order, each with its label and hint.
+    struct TextBox {
+        const char* key;  // as in the field table
+        const char* label;
+        const char* hint;
     };
-    for (int i = 0; i < 4; ++i) {
-        const QString label = QString::fromLatin1(labels[i]);
-        QLineEdit* line = named(new QLineEdit(texts), QString::fromLatin1(names[i]), plain(label).chopped(1));
-        line->setToolTip(QString::fromLatin1(hints[i]));
+    static constexpr TextBox boxes[] = {
+        {"title", "&Title:", "The window caption; the subtitle follows it in brackets"},
+        {"subtitle", "&Subtitle:", "In brackets after the title in the window caption"},
+        {"publisher", "P&ublisher:", "Shown as \"Published by ...\""},
+        {"date", "&Date:", "Shown as \"Date: ...\", in any form"},
+    };
+    for (int i = 0; i < fields::HeaderCount; ++i) {
+        const fields::HeaderField& h = fields::Header[i];
+        if (h.kind != fields::Kind::Text) continue;
+        const auto box = std::find_if(std::begin(boxes), std::end(boxes),
+                                      [&](const TextBox& b) { return std::string_view(b.key) == h.key; });
+        const QString label =
+            box != std::end(boxes) ? QString::fromLatin1(box->label) : QString::fromLatin1(h.name) + u':';
+        QLineEdit* line = named(new QLineEdit(texts), QString::fromLatin1(h.key), plain(label).chopped(1));
+        if (box != std::end(boxes)) line->setToolTip(QString::fromLatin1(box->hint));
         line->installEventFilter(undoKeys_);
         texts_[std::size_t(i)] = line;
+        headerWidgets_[std::size_t(i)] = line;
         auto* caption = new QLabel(label, texts);
         caption->setBuddy(line);
         form->addRow(caption, line);
         QLabel* note = noteLabel(texts);
-        headerNotes_[std::size_t(TitleField + i)] = note;
+        headerNotes_[std::size_t(i)] = note;
         form->addRow(QString(), note);
         connect(line, &QLineEdit::textEdited, this, [this, i, label](const QString& text) {
-            edit(QStringLiteral("Edit %1").arg(plain(label).chopped(1).toLower()), TitleField + i,
-                 [i, value = text.toStdString()](catalogue::Fields& f) {
-                     std::string* fields[4] = {&f.title, &f.subtitle, &f.publisher, &f.date};
-                     *fields[i] = value;
+            // Typing into one box is undone as one edit.
+            edit(QStringLiteral("Edit %1").arg(plain(label).chopped(1).toLower()), i + 1,
+                 [member = fields::Header[i].edited, value = text.toStdString()](catalogue::Fields& f) {
+                     f.*member = value;
                  });
         });
     }
@@ -369,24 +303,27 @@ QWidget* EditorWindow::buildGeneralPage() {
 
     auto* documents = new QGroupBox(QStringLiteral("Documents on the medium"), page);
     auto* docLayout = new QVBoxLayout(documents);
+    // The flags by slot, each document's two together.
     struct Flag {
         int slot;
         const char* label;
-        const char* name;
     };
     static constexpr Flag flagBoxes[] = {
-        {1, "Show &Readme button (opens readme.txt)", "readmeButton"},
-        {2, "Open readme.txt at st&art-up", "readmeAtStart"},
-        {3, "Show &License button (opens license.txt)", "licenseButton"},
-        {4, "&Open license.txt at start-up", "licenseAtStart"},
+        {1, "Show &Readme button (opens readme.txt)"},
+        {2, "Open readme.txt at st&art-up"},
+        {3, "Show &License button (opens license.txt)"},
+        {4, "&Open license.txt at start-up"},
     };
     for (const Flag& flag : flagBoxes) {
         const QString label = QString::fromLatin1(flag.label);
-        QCheckBox* box = named(new QCheckBox(label, documents), QString::fromLatin1(flag.name), plain(label));
+        const auto field = std::size_t(fields::headerIndex(fields::Kind::Flag, flag.slot));
+        QCheckBox* box = named(new QCheckBox(label, documents),
+                               QString::fromLatin1(fields::Header[field].key), plain(label));
         flags_[std::size_t(flag.slot)] = box;
+        headerWidgets_[field] = box;
         docLayout->addWidget(box);
         QLabel* note = noteLabel(documents);
-        headerNotes_[std::size_t(FlagField[flag.slot])] = note;
+        headerNotes_[field] = note;
         docLayout->addWidget(note);
         connect(box, &QCheckBox::toggled, this, [this, slot = flag.slot, label](bool on) {
             edit(QStringLiteral("%1 \"%2\"")
@@ -412,14 +349,16 @@ QWidget* EditorWindow::buildColoursPage() {
     auto* form = new QFormLayout(page);
     for (int slot = 0; slot < 9; ++slot) {
         const QString label = QString::fromLatin1(ColourLabels[slot]);
+        const auto field = std::size_t(fields::headerIndex(fields::Kind::Colour, slot));
         auto* button = new ColourButton(plain(label), page);
-        button->setObjectName(QStringLiteral("colour%1").arg(slot));
+        button->setObjectName(QString::fromLatin1(fields::Header[field].key));
         colours_[std::size_t(slot)] = button;
+        headerWidgets_[field] = button;
         auto* caption = new QLabel(label + u':', page);
         caption->setBuddy(button);
         form->addRow(caption, button);
         QLabel* note = noteLabel(page);
-        headerNotes_[std::size_t(FirstColourField + slot)] = note;
+        headerNotes_[field] = note;
         form->addRow(QString(), note);
         connect(button, &ColourButton::valueChosen, this, [this, slot, label](std::int32_t value) {
             edit(QStringLiteral("Change %1 colour").arg(plain(label).toLower()), -1,
@@ -444,9 +383,9 @@ QWidget* EditorWindow::buildEntriesPage() {
     entries_ = named(new QTableWidget(0, ColumnCount, page), QStringLiteral("entries"),
                      QStringLiteral("Program entries"));
     caption->setBuddy(entries_);
-    entries_->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size (Kb)"),
-                                         QStringLiteral("Set-up command"), QStringLiteral("Folder"),
-                                         QStringLiteral("Description"), QStringLiteral("Findings")});
+    QStringList headings;
+    for (int column = 0; column < ColumnCount; ++column) headings.append(columnHeading(column));
+    entries_->setHorizontalHeaderLabels(headings);
     entries_->setItemDelegate(new LiveDelegate(undoKeys_, entries_));
     entries_->setSelectionBehavior(QAbstractItemView::SelectItems);
     entries_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -483,15 +422,21 @@ QWidget* EditorWindow::buildEntriesPage() {
     };
     addButton_ =
         button("&Add", "addEntry", "Add a program after the highlighted one", &EditorWindow::addEntry);
-    removeButton_ =
-        button("&Remove", "removeEntry", "Remove the highlighted program", &EditorWindow::removeEntry);
+    removeButton_ = button("&Remove", "removeEntry", "Remove the highlighted program",
+                           [this] { edit(removeEntry(model_.fields(), entries_->currentRow())); });
     duplicateButton_ =
-        button("D&uplicate", "duplicateEntry", "Add a copy of the highlighted program after it",
-               &EditorWindow::duplicateEntry);
-    upButton_ =
-        button("Move u&p", "moveUp", "Move the highlighted program up the list", [this] { moveEntry(-1); });
+        button("D&uplicate", "duplicateEntry", "Add a copy of the highlighted program after it", [this] {
+            if (entries_->currentRow() < 0) return;
+            if (int(model_.fields().entries.size()) >= catalogue::MaxEntries) {
+                statusBar()->showMessage(limitNote_->text());
+                return;
+            }
+            edit(duplicateEntry(model_.fields(), entries_->currentRow()));
+        });
+    upButton_ = button("Move u&p", "moveUp", "Move the highlighted program up the list",
+                       [this] { edit(moveEntry(model_.fields(), entries_->currentRow(), -1)); });
     downButton_ = button("Move do&wn", "moveDown", "Move the highlighted program down the list",
-                         [this] { moveEntry(1); });
+                         [this] { edit(moveEntry(model_.fields(), entries_->currentRow(), 1)); });
     buttons->addStretch(1);
     button("Pick f&older...", "pickFolder", "Choose the program's folder on the medium",
            &EditorWindow::pickFolder);
@@ -511,16 +456,34 @@ QMessageBox::StandardButton EditorWindow::ask(const Question& question) {
 
 void EditorWindow::edit(const QString& what, int mergeKey,
                         const std::function<void(catalogue::Fields&)>& change, int row) {
-    if (updating_) return;
-    catalogue::Fields after = fields_;
-    change(after);
-    if (after == fields_) return;
-    undo_.push(new EditCommand(this, what, fields_, std::move(after), mergeKey, row));
+    edit(Edit{what, mergeKey, row, change});
 }
 
-void EditorWindow::apply(const catalogue::Fields& fields, int row) {
-    fields_ = fields;
-    document_.setFields(fields_);
+void EditorWindow::edit(const std::optional<Edit>& edit) {
+    if (updating_ || !edit) return;
+    if (model_.make(*edit)) showState(edit->row);
+}
+
+void EditorWindow::undo() {
+    if (const auto row = model_.undo()) showState(*row);
+}
+
+void EditorWindow::redo() {
+    if (const auto row = model_.redo()) showState(*row);
+}
+
+void EditorWindow::historyChanged() {
+    EditHistory& history = model_.history();
+    if (undoAction_) {
+        undoAction_->setEnabled(history.canUndo());
+        undoAction_->setText(QStringLiteral("&Undo %1").arg(history.undoText()).trimmed());
+        redoAction_->setEnabled(history.canRedo());
+        redoAction_->setText(QStringLiteral("&Redo %1").arg(history.redoText()).trimmed());
+    }
+    setWindowModified(modified());
+}
+
+void EditorWindow::showState(int row) {
     showFields();
     if (row >= 0 && row < entries_->rowCount() && row != entries_->currentRow()) {
         entries_->setCurrentCell(row, std::max(entries_->currentColumn(), 0));
@@ -530,24 +493,26 @@ void EditorWindow::apply(const catalogue::Fields& fields, int row) {
 
 int EditorWindow::currentRow() const {
     const int row = entries_->currentRow();
-    return row >= 0 && row < int(fields_.entries.size()) ? row : 0;
+    return row >= 0 && row < int(model_.fields().entries.size()) ? row : 0;
 }
 
 void EditorWindow::showFields() {
     updating_ = true;
-    std::string* texts[4] = {&fields_.title, &fields_.subtitle, &fields_.publisher, &fields_.date};
-    for (std::size_t i = 0; i < 4; ++i) {
-        const QString text = fromUtf8(*texts[i]);
-        if (texts_[i]->text() != text) texts_[i]->setText(text);
+    const catalogue::Fields& now = model_.fields();
+    for (int i = 0; i < fields::HeaderCount; ++i) {
+        if (QLineEdit* box = texts_[std::size_t(i)]) {
+            const QString text = fromUtf8(now.*fields::Header[i].edited);
+            if (box->text() != text) box->setText(text);
+        }
     }
     for (int slot = 1; slot <= 4; ++slot)
-        flags_[std::size_t(slot)]->setChecked(fields_.documentFlags[std::size_t(slot)] == 1);
-    for (std::size_t slot = 0; slot < 9; ++slot) colours_[slot]->setValue(fields_.colours[slot]);
+        flags_[std::size_t(slot)]->setChecked(now.documentFlags[std::size_t(slot)] == 1);
+    for (std::size_t slot = 0; slot < 9; ++slot) colours_[slot]->setValue(now.colours[slot]);
 
-    const int rows = int(fields_.entries.size());
+    const int rows = int(now.entries.size());
     if (entries_->rowCount() != rows) entries_->setRowCount(rows);
     for (int row = 0; row < rows; ++row) {
-        const catalogue::Entry& e = fields_.entries[std::size_t(row)];
+        const catalogue::Entry& e = now.entries[std::size_t(row)];
         for (int column = 0; column < ColumnCount; ++column) {
             QTableWidgetItem* item = entries_->item(row, column);
             if (!item) {
@@ -557,8 +522,8 @@ void EditorWindow::showFields() {
             }
             if (column == SizeColumn) {
                 if (item->data(Qt::EditRole) != QVariant(e.size)) item->setData(Qt::EditRole, e.size);
-            } else if (column != FindingsColumn && item->text() != entryText(e, column)) {
-                item->setText(entryText(e, column));
+            } else if (column != FindingsColumn && item->text() != cellValue(e, column).toString()) {
+                item->setText(cellValue(e, column).toString());
             }
         }
     }
@@ -567,7 +532,7 @@ void EditorWindow::showFields() {
 }
 
 void EditorWindow::updateEntryButtons() {
-    const int count = int(fields_.entries.size());
+    const int count = int(model_.fields().entries.size());
     const int row = entries_->currentRow();
     const bool full = count >= catalogue::MaxEntries;
     addButton_->setEnabled(!full);
@@ -579,163 +544,61 @@ void EditorWindow::updateEntryButtons() {
 }
 
 void EditorWindow::entryCellChanged(int row, int column) {
-    if (updating_ || row < 0 || row >= int(fields_.entries.size()) || column == FindingsColumn) return;
+    if (updating_) return;
     const QTableWidgetItem* item = entries_->item(row, column);
     if (!item) return;
-    const QString header = entries_->horizontalHeaderItem(column)->text().toLower();
-    const QVariant value = item->data(Qt::EditRole);
-    edit(
-        QStringLiteral("Edit %1 of entry %2").arg(header).arg(row + 1),
-        EntryMergeBase + row * ColumnCount + column,
-        [row, column, value](catalogue::Fields& f) {
-            catalogue::Entry& e = f.entries[std::size_t(row)];
-            const std::string text = value.toString().toStdString();
-            switch (column) {
-                case NameColumn:
-                    e.name = text;
-                    break;
-                case SizeColumn: {
-                    bool ok = false;
-                    const qlonglong size = value.toLongLong(&ok);
-                    if (ok && size >= INT_MIN && size <= INT_MAX) e.size = std::int32_t(size);
-                    break;
-                }
-                case CommandColumn:
-                    e.command = text;
-                    break;
-                case FolderColumn:
-                    e.folder = text;
-                    break;
-                case DescriptionColumn:
-                    e.description = text;
-                    break;
-            }
-        },
-        row);
+    edit(setCell(model_.fields(), row, column, item->data(Qt::EditRole)));
     // A size typed as text that is no number shows the size kept.
     if (column == SizeColumn) showFields();
 }
 
 void EditorWindow::addEntry() {
-    if (int(fields_.entries.size()) >= catalogue::MaxEntries) {
+    const auto add = editor::addEntry(model_.fields(), entries_->currentRow());
+    if (!add) {
         statusBar()->showMessage(limitNote_->text());
         return;
     }
-    const int row = entries_->currentRow() + 1;  // after the highlighted one, or first
-    const int at = std::clamp(row, 0, int(fields_.entries.size()));
-    edit(
-        QStringLiteral("Add entry %1").arg(at + 1), -1,
-        [at](catalogue::Fields& f) {
-            catalogue::Entry entry;
-            entry.name = QStringLiteral("Program %1").arg(f.entries.size() + 1).toStdString();
-            entry.command = "setup.sh";
-            f.entries.insert(f.entries.begin() + at, entry);
-        },
-        at);
-    entries_->setCurrentCell(at, NameColumn);
+    edit(add);
+    entries_->setCurrentCell(add->row, NameColumn);
     entries_->setFocus();
-}
-
-void EditorWindow::removeEntry() {
-    const int row = entries_->currentRow();
-    if (row < 0 || fields_.entries.size() <= 1) return;
-    edit(
-        QStringLiteral("Remove entry %1 \"%2\"")
-            .arg(row + 1)
-            .arg(fromUtf8(fields_.entries[std::size_t(row)].name)),
-        -1, [row](catalogue::Fields& f) { f.entries.erase(f.entries.begin() + row); },
-        std::min(row, int(fields_.entries.size()) - 2));
-}
-
-void EditorWindow::duplicateEntry() {
-    const int row = entries_->currentRow();
-    if (row < 0) return;
-    if (int(fields_.entries.size()) >= catalogue::MaxEntries) {
-        statusBar()->showMessage(limitNote_->text());
-        return;
-    }
-    edit(
-        QStringLiteral("Duplicate entry %1").arg(row + 1), -1,
-        [row](catalogue::Fields& f) {
-            catalogue::Entry copy = f.entries[std::size_t(row)];
-            // The menu selects the first entry of a name: the copy needs a name of its own.
-            copy.name += " (copy)";
-            f.entries.insert(f.entries.begin() + row + 1, copy);
-        },
-        row + 1);
-}
-
-void EditorWindow::moveEntry(int by) {
-    const int row = entries_->currentRow();
-    const int to = row + by;
-    if (row < 0 || to < 0 || to >= int(fields_.entries.size())) return;
-    edit(
-        QStringLiteral("Move entry %1 %2")
-            .arg(row + 1)
-            .arg(by < 0 ? QStringLiteral("up") : QStringLiteral("down")),
-        -1,
-        [row, to](catalogue::Fields& f) {
-            std::swap(f.entries[std::size_t(row)], f.entries[std::size_t(to)]);
-        },
-        to);
-}
-
-// `path` relative to `base`, with "/"; nothing when it lies outside `base`.
-static std::optional<QString> inside(const QString& base, const QString& path) {
-    const QString relative = QDir(base).relativeFilePath(QDir(path).absolutePath());
-    if (relative == u".." || relative.startsWith(QStringLiteral("../")) || QDir::isAbsolutePath(relative))
-        return std::nullopt;
-    return relative;
 }
 
 void EditorWindow::pickFolder() {
     const int row = entries_->currentRow();
     if (row < 0) return;
-    const QString start = QDir(folder_).filePath(fromUtf8(fields_.entries[std::size_t(row)].folder));
+    const catalogue::Entry& entry = model_.fields().entries[std::size_t(row)];
     const QString chosen = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Folder of entry %1").arg(row + 1), QFileInfo(start).isDir() ? start : folder_);
+        this, QStringLiteral("Folder of entry %1").arg(row + 1), pickerStart(folder_, entry.folder));
     if (chosen.isEmpty()) return;
-    const auto relative = inside(folder_, chosen);
-    if (!relative) {
+    const auto folder = folderField(folder_, chosen);
+    if (!folder) {
         ask({QMessageBox::Warning, QStringLiteral("The folder must lie on the medium."),
              QStringLiteral("%1 is outside %2.").arg(chosen, folder_), QMessageBox::Ok});
         return;
     }
     edit(
         QStringLiteral("Pick folder of entry %1").arg(row + 1), -1,
-        [row, value = relative->toStdString()](catalogue::Fields& f) {
-            f.entries[std::size_t(row)].folder = value;
-        },
-        row);
+        [row, value = *folder](catalogue::Fields& f) { f.entries[std::size_t(row)].folder = value; }, row);
 }
 
 void EditorWindow::pickCommand() {
     const int row = entries_->currentRow();
     if (row < 0) return;
-    const QString entryFolder = QDir(folder_).filePath(fromUtf8(fields_.entries[std::size_t(row)].folder));
-    const QString chosen =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Set-up program of entry %1").arg(row + 1),
-                                     QFileInfo(entryFolder).isDir() ? entryFolder : folder_);
+    const std::string entryFolder = model_.fields().entries[std::size_t(row)].folder;
+    const QString chosen = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Set-up program of entry %1").arg(row + 1), pickerStart(folder_, entryFolder));
     if (chosen.isEmpty()) return;
-    const auto onMedium = inside(folder_, chosen);
-    if (!onMedium) {
+    const auto picked = commandFields(folder_, entryFolder, chosen);
+    if (!picked) {
         ask({QMessageBox::Warning, QStringLiteral("The set-up program must lie on the medium."),
              QStringLiteral("%1 is outside %2.").arg(chosen, folder_), QMessageBox::Ok});
         return;
     }
-    // The command runs in the entry's folder: relative to it when the program lies there, else
-    // the folder becomes the program's own.
-    const auto inFolder = QFileInfo(entryFolder).isDir() && !fields_.entries[std::size_t(row)].folder.empty()
-                              ? inside(entryFolder, chosen)
-                              : std::nullopt;
-    const std::string command = (inFolder ? *inFolder : QFileInfo(chosen).fileName()).toStdString();
-    const std::string folder =
-        inFolder ? fields_.entries[std::size_t(row)].folder : QFileInfo(*onMedium).path().toStdString();
     edit(
         QStringLiteral("Pick command of entry %1").arg(row + 1), -1,
-        [row, command, folder](catalogue::Fields& f) {
-            f.entries[std::size_t(row)].command = command;
-            f.entries[std::size_t(row)].folder = folder;
+        [row, picked = *picked](catalogue::Fields& f) {
+            f.entries[std::size_t(row)].command = picked.command;
+            f.entries[std::size_t(row)].folder = picked.folder;
         },
         row);
 }
@@ -744,8 +607,7 @@ void EditorWindow::updateDocumentBoxes() {
     static constexpr const char* files[3] = {nullptr, "readme.txt", "license.txt"};
     for (int doc = 1; doc <= 2; ++doc) {
         const QString name = QString::fromLatin1(files[doc]);
-        const auto found = platform::findPath(folder_.toStdString(), name.toStdString());
-        const bool present = found && QFileInfo(QString::fromStdString(*found)).isFile();
+        const bool present = documentPresent(folder_, name);
         QLabel* note = documentNotes_[std::size_t(doc)];
         note->setText(present ? QString()
                               : QStringLiteral("%1 is not in %2: put it there to offer it.")
@@ -761,7 +623,7 @@ void EditorWindow::updateDocumentBoxes() {
 }
 
 void EditorWindow::showRefusal() {
-    const auto& refusal = document_.refusal();
+    const auto& refusal = model_.document().refusal();
     refusalBox_->setVisible(refusal.has_value());
     tabs_->setEnabled(!refusal || refusal->fieldsEditable);
     if (!refusal) return;
@@ -777,19 +639,19 @@ void EditorWindow::showRefusal() {
     refusedField_->setVisible(mendable);
     if (QWidget* label = static_cast<QFormLayout*>(refusalBox_->layout())->labelForField(refusedField_))
         label->setVisible(mendable);
-    refusedField_->setText(fromUtf8(document_.refusedText()));
+    refusedField_->setText(fromUtf8(model_.document().refusedText()));
 }
 
 void EditorWindow::refresh() {
-    live_->present(fields_, currentRow());
+    live_->present(model_.fields(), currentRow());
     updateDocumentBoxes();
-    const std::vector<std::string> problems = document_.problems();
+    const std::vector<std::string> problems = model_.document().problems();
     if (!problems.empty()) {
         showFindings(nullptr, problems);
         return;
     }
     const check::Report report =
-        check::checkCatalogueBytes(document_.write(), folder_, {qEnvironmentVariable("PATH")});
+        check::checkCatalogueBytes(model_.document().write(), folder_, {qEnvironmentVariable("PATH")});
     showFindings(&report, problems);
 }
 
@@ -815,47 +677,32 @@ void EditorWindow::showFindings(const check::Report* report, const std::vector<s
     for (const std::string& problem : problems) {
         auto* item =
             new QListWidgetItem(errorIcon, QStringLiteral("cannot be written: %1").arg(fromUtf8(problem)));
-        item->setData(Qt::UserRole, 0);
-        item->setData(Qt::UserRole + 1, -1);
+        item->setData(Qt::UserRole, -1);
         findings_->addItem(item);
     }
     int errors = int(problems.size()), warnings = 0;
     if (report) {
         const QStringList lines = check::formatReport(*report);
-        const int entryCount = int(fields_.entries.size());
+        const int entryCount = int(model_.fields().entries.size());
         for (std::size_t i = 0; i < report->findings.size(); ++i) {
             const check::Finding& finding = report->findings[i];
             const bool error = finding.severity == check::Finding::Severity::Error;
             (error ? errors : warnings) += 1;
-            const QString text =
-                QStringLiteral("line %1: %2: %3")
-                    .arg(QString::number(finding.line),
-                         error ? QStringLiteral("error") : QStringLiteral("warning"), finding.text);
-            // The field or entry on the finding's line.
-            int field = 0, row = -1;
-            for (int f = 1; f <= HeaderFields && field == 0; ++f) {
-                if (document_.lineOfHeaderField(f) == finding.line) field = f;
-            }
-            if (field == 0) {
-                for (int n = entryCount; n >= 1 && row < 0; --n) {
-                    if (finding.line >= document_.lineOfEntryField(n, 0) &&
-                        finding.line <= document_.lineOfEntryField(n, 5))
-                        row = n - 1;
-                }
-            }
-            if (field > 0 && headerNotes_[std::size_t(field)]) {
-                QLabel* note = headerNotes_[std::size_t(field)];
+            const QString text = findingNote(finding.line, error, finding.text);
+            // Beside the field the finding concerns, or in its entry's row.
+            const FindingPlace place = locate(finding.field, entryCount);
+            if (place.header >= 0 && headerNotes_[std::size_t(place.header)]) {
+                QLabel* note = headerNotes_[std::size_t(place.header)];
                 note->setText(note->text().isEmpty() ? text : note->text() + u'\n' + text);
                 note->show();
-            } else if (row >= 0) {
-                QTableWidgetItem* item = entries_->item(row, FindingsColumn);
+            } else if (place.row >= 0) {
+                QTableWidgetItem* item = entries_->item(place.row, FindingsColumn);
                 item->setText(item->text().isEmpty() ? text : item->text() + QStringLiteral("; ") + text);
                 item->setToolTip(item->text());
                 if (error || item->icon().isNull()) item->setIcon(error ? errorIcon : warningIcon);
             }
             auto* item = new QListWidgetItem(error ? errorIcon : warningIcon, lines[qsizetype(i)]);
-            item->setData(Qt::UserRole, field);
-            item->setData(Qt::UserRole + 1, row);
+            item->setData(Qt::UserRole, finding.field.index);
             findings_->addItem(item);
         }
     }
@@ -873,7 +720,7 @@ void EditorWindow::showFindings(const check::Report* report, const std::vector<s
 bool EditorWindow::save() {
     refreshTimer_.stop();
     refresh();
-    const std::vector<std::string> problems = document_.problems();
+    const std::vector<std::string> problems = model_.document().problems();
     if (!problems.empty()) {
         QStringList texts;
         for (const std::string& p : problems) texts.append(fromUtf8(p));
@@ -881,77 +728,33 @@ bool EditorWindow::save() {
              texts.join(u'\n'), QMessageBox::Ok});
         return false;
     }
-    const std::string bytes = document_.write();
-    const auto& refusal = document_.refusal();
+    const std::string bytes = model_.document().write();
     const check::Report report = check::checkCatalogueBytes(bytes, folder_, {qEnvironmentVariable("PATH")});
-    // A refused file is asked about below, where what saving does with it is said.
-    if (const int errors = report.count(check::Finding::Severity::Error); errors > 0 && !refusal) {
-        const auto answer =
-            ask({QMessageBox::Warning,
-                 QStringLiteral("The catalogue has %1 error%2: the menu will not start with it. "
-                                "Save it anyway?")
-                     .arg(errors)
-                     .arg(errors == 1 ? "" : "s"),
-                 check::formatReport(report).join(u'\n'), QMessageBox::Save | QMessageBox::Cancel,
-                 QMessageBox::Cancel});
+    const int errors = report.count(check::Finding::Severity::Error);
+    if (const auto question = model_.errorsQuestion(errors)) {
+        const auto answer = ask({QMessageBox::Warning, *question, check::formatReport(report).join(u'\n'),
+                                 QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel});
         if (answer != QMessageBox::Save) return false;
     }
 
     QString readError;
     const std::optional<std::string> now = readFile(path_, &readError);
-    QString why;
-    QString replaces = QStringLiteral(" Saving replaces it with the catalogue shown here.");
-    if (refusal) {
-        why = QStringLiteral("The menu cannot read the file on disk (%1).")
-                  .arg(fromUtf8(refusal->error.message()));
-        const bool mended = document_.refusedText() != refusal->fieldText;
-        if (report.count(check::Finding::Severity::Error) > 0) {
-            replaces = QStringLiteral(
-                           " Saving writes your edits into the fields shown and keeps every other byte "
-                           "of the file as it is; the menu will not start with it until %1.")
-                           .arg(mended ? QStringLiteral("its errors are mended")
-                                       : QStringLiteral("the field on line %1 is mended").arg(refusal->line));
-        } else if (refusal->endsList && !mended) {
-            replaces = QStringLiteral(
-                           " Saving writes your edits into the fields shown and ends the program list "
-                           "after entry %1 with an end marker \"<<\" line; the rest of the file is "
-                           "kept after it, where the menu does not read it.")
-                           .arg(refusal->entriesRead);
-        } else {
-            replaces = QStringLiteral(
-                " Saving writes your edits and the field mended, and keeps every other byte "
-                "of the file as it is.");
-        }
-    } else if (unreadable_) {
-        why = QStringLiteral("The file on disk could not be read as a catalogue when the editor opened it.");
-    } else if (!readError.isEmpty() || now != onDisk_) {
-        why = onDisk_ ? QStringLiteral("It changed on disk since it was opened or last saved here.")
-                      : QStringLiteral("It was created by someone else since the editor started.");
-    }
-    if (!why.isEmpty()) {
+    if (const auto why = model_.replaceReason(now, !readError.isEmpty(), errors)) {
         const auto answer =
             ask({QMessageBox::Warning, QStringLiteral("Replace %1?").arg(QDir::toNativeSeparators(path_)),
-                 why + replaces, QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel});
+                 *why, QMessageBox::Save | QMessageBox::Cancel, QMessageBox::Cancel});
         if (answer != QMessageBox::Save) return false;
     }
     if (const auto error = replaceFile(path_, bytes)) {
         ask({QMessageBox::Critical, QStringLiteral("The catalogue was not saved."), *error, QMessageBox::Ok});
         return false;
     }
-    onDisk_ = bytes;
-    if (refusal) {
-        // Read again: a file mended now reads as any other; the undo history was of the other one.
-        document_ = catalogue::Document::open(bytes);
-        fields_ = document_.fields();
-        undo_.clear();
-        mended_ = false;
+    if (model_.saved(bytes)) {
         showFields();
         showRefusal();
         scheduleRefresh();
     }
-    unreadable_ = document_.refusal().has_value();
     setWindowModified(false);
-    undo_.setClean();
     statusBar()->showMessage(QStringLiteral("Saved %1").arg(QDir::toNativeSeparators(path_)));
     return true;
 }
@@ -989,14 +792,14 @@ void EditorWindow::openFolder() {
     other->setAttribute(Qt::WA_DeleteOnClose);
     other->setAsker(asker_);
     other->show();
-    undo_.setClean();  // asked above
+    model_.history().setClean();  // asked above
     close();
 }
 
 void EditorWindow::makeMedium() {
     // make-medium reads the file on disk: a catalogue that could not be read there is not the one
     // shown here.
-    if (modified() || !onDisk_ || unreadable_) {
+    if (modified() || !model_.onDisk() || model_.unreadable()) {
         const auto answer =
             ask({QMessageBox::Question,
                  QStringLiteral("The medium is made from the catalogue on disk. Save it first?"), QString(),

@@ -3,18 +3,21 @@
 // as a table, the checker's findings beside the fields they concern, and the real menu beside it
 // all, redrawn as the publisher types. Every edit can be undone; saving replaces the file
 // atomically and asks first when the catalogue has errors or the file changed on disk since it
-// was read.
+// was read. The window binds widgets to the model (CatalogueModel and the rules beside it), which
+// holds the fields, their history and what saving asks.
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QTimer>
-#include <QUndoStack>
 #include <array>
 #include <functional>
 #include <optional>
 #include <string>
 
 #include "catalogue/document.h"
+#include "editor/cataloguemodel.h"
+#include "editor/entryedits.h"
 
+class QAction;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -42,17 +45,6 @@ struct Question {
 };
 using Asker = std::function<QMessageBox::StandardButton(const Question&)>;
 
-// The columns of the entries table.
-enum Column {
-    NameColumn,
-    SizeColumn,
-    CommandColumn,
-    FolderColumn,
-    DescriptionColumn,
-    FindingsColumn,
-    ColumnCount
-};
-
 class EditorWindow final : public QMainWindow {
     Q_OBJECT
 public:
@@ -71,14 +63,14 @@ public:
     // publisher was told).
     bool save();
 
-    const catalogue::Fields& fields() const { return fields_; }
+    const catalogue::Fields& fields() const { return model_.fields(); }
     QString catalogueFile() const { return path_; }
-    QUndoStack* undoStack() { return &undo_; }
+    EditHistory& history() { return model_.history(); }
     LiveMenu* liveMenu() const { return live_; }
 
-    // Applies `fields` as the current state: the widgets show them, the menu and the findings follow.
-    // Used by the undo stack.
-    void apply(const catalogue::Fields& fields, int row);
+    // Undoes or redoes one edit, as Edit > Undo and Redo do.
+    void undo();
+    void redo();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -94,11 +86,12 @@ private:
     // the same `mergeKey` (>= 0), such as typing into one field, are undone together.
     void edit(const QString& what, int mergeKey, const std::function<void(catalogue::Fields&)>& change,
               int row = -1);
+    void edit(const std::optional<Edit>& edit);
+    // The widgets show the fields, the menu and the findings follow; `row` is the entry to show.
+    void showState(int row);
+    void historyChanged();
     void entryCellChanged(int row, int column);
     void addEntry();
-    void removeEntry();
-    void duplicateEntry();
-    void moveEntry(int by);
     void pickFolder();
     void pickCommand();
     void makeMedium();
@@ -115,15 +108,10 @@ private:
     bool maybeSave();
     // Shows why the menu refuses the file, and the field it stops at, when it does.
     void showRefusal();
-    bool modified() const { return !undo_.isClean() || mended_; }
+    bool modified() const { return model_.modified(); }
 
     QString folder_, path_, makeMediumScript_;
-    catalogue::Document document_;
-    catalogue::Fields fields_;
-    std::optional<std::string> onDisk_;  // the file's bytes when read or last saved; none: no file
-    bool unreadable_ = false;            // the file on disk could not be read as a catalogue
-    bool mended_ = false;                // the field the menu stops at was edited since the last save
-    QUndoStack undo_;
+    CatalogueModel model_;
     QTimer refreshTimer_;
     bool updating_ = false;  // the widgets are being set from the fields
     Asker asker_;
@@ -133,11 +121,15 @@ private:
     QLabel* refusalText_ = nullptr;
     QLineEdit* refusedField_ = nullptr;
     QTabWidget* tabs_ = nullptr;
-    std::array<QLineEdit*, 4> texts_{};       // title, subtitle, publisher, date
-    std::array<QCheckBox*, 5> flags_{};       // by document flag slot 1 to 4
-    std::array<QLabel*, 3> documentNotes_{};  // 1 readme, 2 licence
-    std::array<ColourButton*, 9> colours_{};  // by colour slot
-    std::array<QLabel*, 21> headerNotes_{};   // findings by header field 1 to 20
+    QAction *undoAction_ = nullptr, *redoAction_ = nullptr;
+    // By header field (index in catalogue::fields::Header): the widget that edits it and the note
+    // with its findings; none for the fields nothing edits.
+    std::array<QWidget*, catalogue::fields::HeaderCount> headerWidgets_{};
+    std::array<QLabel*, catalogue::fields::HeaderCount> headerNotes_{};
+    std::array<QLineEdit*, catalogue::fields::HeaderCount> texts_{};  // the Text fields
+    std::array<QCheckBox*, 5> flags_{};                               // by document flag slot 1 to 4
+    std::array<QLabel*, 3> documentNotes_{};                          // 1 readme, 2 licence
+    std::array<ColourButton*, 9> colours_{};                          // by colour slot
     QTableWidget* entries_ = nullptr;
     QPushButton *addButton_ = nullptr, *removeButton_ = nullptr, *duplicateButton_ = nullptr,
                 *upButton_ = nullptr, *downButton_ = nullptr;

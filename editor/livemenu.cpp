@@ -13,24 +13,7 @@
 namespace editor {
 
 catalogue::Module1 tablesFrom(const catalogue::Fields& fields) {
-    catalogue::Module1 m;
-    m.Title = fields.title;
-    m.Subtitle = fields.subtitle;
-    m.Publisher = fields.publisher;
-    m.Date = fields.date;
-    m.DocumentFlags = fields.documentFlags;
-    m.ColourTable = fields.colours;
-    const int count = std::min<int>(int(fields.entries.size()), catalogue::MaxEntries);
-    for (int n = 1; n <= count; ++n) {
-        const catalogue::Entry& e = fields.entries[std::size_t(n - 1)];
-        m.ProgramName[n] = e.name;
-        m.ProgramSize[n] = e.size;
-        m.ProgramCommand[n] = e.command;
-        m.ProgramFolder[n] = e.folder;
-        m.ProgramDescription[n] = e.description;
-    }
-    m.ProgramCount = count;
-    return m;
+    return catalogue::fields::tablesFromFields(fields);
 }
 
 LiveMenu::LiveMenu(const QString& folder, QWidget* parent)

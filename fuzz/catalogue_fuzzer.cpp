@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "catalogue/catalogue.h"
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 
 #define CHECK(condition)                                                                                   \
     do {                                                                                                   \
@@ -164,8 +164,8 @@ std::string toUtf16(std::string_view utf8, bool bigEndian) {
 // decoding its own output changes nothing. UTF-16 decodes to the text that encodes back to the same
 // bytes, unless a broken character is reported on a line the text has.
 std::string checkDecode(std::string_view bytes) {
-    const platform::DecodedText full = platform::decodeCatalogue(bytes);
-    const std::string decoded = platform::decodeCatalogueText(bytes);
+    const catalogue::DecodedText full = catalogue::decodeCatalogue(bytes);
+    const std::string decoded = catalogue::decodeCatalogueText(bytes);
     CHECK(full.text == decoded);
     CHECK(validUtf8(decoded));
     if (isUtf16(bytes)) {
@@ -182,15 +182,15 @@ std::string checkDecode(std::string_view bytes) {
     if (body.starts_with(Bom)) body.remove_prefix(Bom.size());
     if (validUtf8(body)) CHECK(decoded == body);
     CHECK(sameAscii(decoded, body));
-    if (!decoded.starts_with(Bom)) CHECK(platform::decodeCatalogueText(decoded) == decoded);
+    if (!decoded.starts_with(Bom)) CHECK(catalogue::decodeCatalogueText(decoded) == decoded);
     return decoded;
 }
 
 // parseNumber against a plain model: wide arithmetic, no early exits.
 void checkParseNumber(std::string_view field) {
-    const platform::Number got = platform::parseNumber(field);
+    const catalogue::Number got = catalogue::parseNumber(field);
 
-    platform::Number want;
+    catalogue::Number want;
     std::size_t i = 0;
     while (i < field.size() && isBlank(field[i])) ++i;
     const auto digit = [](char c) -> int {
@@ -245,10 +245,10 @@ void checkParseNumber(std::string_view field) {
 // `original`, checks each field on its own and returns them all; with it, checks that the same
 // fields come out (up to the spelling of line ends inside quoted texts) and returns nothing, since
 // what holds for the original fields then holds for these.
-std::vector<platform::Field> checkFields(std::string_view bytes, std::size_t length, int last,
-                                         const std::vector<platform::Field>* original = nullptr) {
-    platform::FieldInput in(bytes);
-    std::vector<platform::Field> fields;
+std::vector<catalogue::Field> checkFields(std::string_view bytes, std::size_t length, int last,
+                                          const std::vector<catalogue::Field>* original = nullptr) {
+    catalogue::FieldInput in(bytes);
+    std::vector<catalogue::Field> fields;
     std::size_t count = 0;
     int previousLine = 1;
     for (;;) {
@@ -256,7 +256,7 @@ std::vector<platform::Field> checkFields(std::string_view bytes, std::size_t len
         // atEnd() scans the rest of the input, so asking before every field would be quadratic.
         const bool endBefore = count < 64 && in.atEnd();
         CHECK(lineBefore >= 1 && lineBefore <= last);
-        std::optional<platform::Field> field = in.next();
+        std::optional<catalogue::Field> field = in.next();
         if (!field) break;
         // A field consumes at least one character or a comma's promise, so there are never more
         // fields than characters plus one.
@@ -267,7 +267,7 @@ std::vector<platform::Field> checkFields(std::string_view bytes, std::size_t len
         ++count;
         if (original) {
             CHECK(count <= original->size());
-            const platform::Field& same = (*original)[count - 1];
+            const catalogue::Field& same = (*original)[count - 1];
             CHECK(field->line == same.line && field->quoted == same.quoted);
             CHECK(sameUpToLineEnds(field->text, same.text));
             continue;
@@ -409,13 +409,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string decoded = checkDecode(bytes);
     const int last = lastLine(decoded);
     checkParseNumber(bytes);
-    const std::vector<platform::Field> fields = checkFields(bytes, decoded.size(), last);
+    const std::vector<catalogue::Field> fields = checkFields(bytes, decoded.size(), last);
     const catalogue::Result result = checkCatalogue(bytes, last);
 
     // UTF-16 reads as the UTF-8 it decodes to, or fails at its broken character. The variants
     // below edit bytes, which would split its code units.
     if (isUtf16(bytes)) {
-        const platform::DecodedText utf16 = platform::decodeCatalogue(bytes);
+        const catalogue::DecodedText utf16 = catalogue::decodeCatalogue(bytes);
         if (utf16.problem) {
             const auto* error = std::get_if<catalogue::Error>(&result);
             CHECK(error && error->kind == catalogue::Error::Kind::BrokenText &&

@@ -17,7 +17,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/document.h"
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 
 #define CHECK(condition)                                                                                  \
     do {                                                                                                  \
@@ -174,7 +174,7 @@ OneField edit(Fields& f, Choices& choose, std::string_view bytes) {
 // The text lines of a catalogue, decoded.
 std::vector<std::string> textLines(std::string_view bytes) {
     std::vector<std::string> lines(1);
-    const std::string text = platform::decodeCatalogueText(bytes);
+    const std::string text = catalogue::decodeCatalogueText(bytes);
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\r' || text[i] == '\n') {
             if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;

@@ -14,6 +14,8 @@
 #include <variant>
 #include <vector>
 
+#include "catalogue/fields.h"
+
 namespace {
 
 using catalogue::Error;
@@ -357,3 +359,78 @@ TEST(Catalogue, LoadsAFileFromAFolder) {
 }
 
 }  // namespace
+
+// The field table orders the reader: each header field has its row, names its messages, and the
+// notes and errors carry the field they concern, counted as fields::Place counts.
+TEST(Catalogue, NotesAndErrorsCarryTheirField) {
+    namespace fields = catalogue::fields;
+    using fields::Place;
+    ASSERT_EQ(fields::HeaderCount, int(header().size()));
+    ASSERT_EQ(fields::EntryCount, int(entry("One", "<<").size()));
+    EXPECT_EQ(fields::describeHeader(fields::headerIndex(fields::Kind::Flag, 2)),
+              "readme at start-up flag (field 9)");
+    EXPECT_EQ(fields::describeHeader(fields::headerIndex(fields::Kind::Text, 3)), "date (field 6)");
+    EXPECT_EQ(fields::describeHeader(fields::headerIndex(fields::Kind::Colour, 8)),
+              "colour for the description box text (field 19)");
+
+    const Lines full = header() + entry("One", ">>") + entry("Two", "<<");
+    struct Case {
+        int line;          // the line changed (one field per line), 0: none
+        const char* text;  // what it holds then
+        int kept;          // the lines kept (0: all)
+        Place field;       // of the note or the error
+    };
+    const Case cases[] = {
+        {9, "yes", 0, Place::header(8)},                  // note: flag without a number
+        {28, "-", 0, Place::entry(2, fields::Size)},      // note: size without a number
+        {11, "4294967296", 0, Place::header(10)},         // error: colour out of range
+        {0, "", 29, Place::entry(2, fields::Folder)},     // error: ends where the folder belongs
+        {0, "", 26, Place::entry(1, fields::Separator)},  // error: a separator promised entry 2
+        {0, "", 31, Place::entry(2, fields::Separator)},  // error: ends before the end marker
+        {0, "", 0, Place{}},                              // read, no note
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        Lines lines = c.kept ? Lines(full.begin(), full.begin() + c.kept) : full;
+        if (c.line) lines[std::size_t(c.line - 1)] = c.text;
+        const auto result = catalogue::readCatalogue(join(lines));
+        if (const auto* error = std::get_if<Error>(&result)) {
+            EXPECT_EQ(error->field, c.field.index) << error->message();
+            Module1 partial;
+            int failed = -1;
+            ASSERT_TRUE(catalogue::readCatalogueInto(join(lines), "contents.inf", partial, failed));
+            EXPECT_EQ(failed, c.field.index);
+        } else {
+            const auto& notes = std::get<Module1>(result).Notes;
+            EXPECT_EQ(notes.empty() ? -1 : notes.front().field, c.field.index);
+        }
+    }
+    // A broken character stops the file as a whole.
+    const auto broken = catalogue::readCatalogue(std::string("\xFF\xFE", 2) + std::string(1, 'a'));
+    ASSERT_TRUE(std::holds_alternative<Error>(broken));
+    EXPECT_EQ(std::get<Error>(broken).field, -1);
+}
+
+// The tables and the fields a publisher edits convert into each other by the table, every field
+// to its own place: distinct values survive the round trip.
+TEST(Catalogue, TablesAndFieldsConvertByTheTable) {
+    Lines lines = header() + entry("One", ">>") + entry("Two", "<<");
+    for (int i = 0; i < catalogue::fields::HeaderCount; ++i) {
+        if (catalogue::fields::Header[i].kind != catalogue::fields::Kind::Ignored)
+            lines[i] = std::to_string(100 + i);
+    }
+    lines[21] = "7";  // size of entry 1
+    lines[27] = "8";
+    Module1 read = load(join(lines));
+    const Module1 copy = read;
+    const catalogue::Fields f = catalogue::fields::fieldsFromTables(read, copy.ProgramCount);
+    EXPECT_EQ(std::tuple(f.title, f.date, f.documentFlags, f.colours[8], f.entries.size(), f.entries[1].size),
+              std::tuple("102", "105", std::array<std::int64_t, 5>{0, 106, 108, 107, 109}, 118, 2u, 8));
+    const Module1 back = catalogue::fields::tablesFromFields(f);
+    EXPECT_EQ(std::tie(back.Title, back.Subtitle, back.Publisher, back.Date, back.DocumentFlags,
+                       back.ColourTable, back.ProgramCount, back.ProgramName, back.ProgramSize,
+                       back.ProgramCommand, back.ProgramFolder, back.ProgramDescription),
+              std::tie(copy.Title, copy.Subtitle, copy.Publisher, copy.Date, copy.DocumentFlags,
+                       copy.ColourTable, copy.ProgramCount, copy.ProgramName, copy.ProgramSize,
+                       copy.ProgramCommand, copy.ProgramFolder, copy.ProgramDescription));
+}

@@ -441,6 +441,60 @@ INSTANTIATE_TEST_SUITE_P(Media, CheckTable, ::testing::ValuesIn(cases()), [](con
     return name;
 });
 
+// Each finding names the field it concerns (what the editor shows it beside), whatever line that
+// field stands on.
+TEST(Check, FindingsNameTheirField) {
+    namespace fields = catalogue::fields;
+    using fields::Place;
+    const auto flag = [](int slot) { return Place::header(fields::headerIndex(fields::Kind::Flag, slot)); };
+    const auto colour = [](int slot) {
+        return Place::header(fields::headerIndex(fields::Kind::Colour, slot));
+    };
+    const struct {
+        const char* name;
+        std::function<void(Medium&)> setUp;
+        Place field;
+    } table[] = {
+        {"size without a number", [](Medium& m) { m.catalogue.entries[1].size = QStringLiteral("-"); },
+         Place::entry(2, fields::Size)},
+        {"colour without a number",
+         [](Medium& m) { m.editLines = [](QStringList& lines) { lines[10] = QStringLiteral("grey"); }; },
+         colour(0)},
+        {"same name", [](Medium& m) { m.catalogue.entries[1].name = QStringLiteral("Text Editor"); },
+         Place::entry(2, fields::Name)},
+        {"missing folder", [](Medium& m) { removeFolder(m, "cards"); }, Place::entry(2, fields::Folder)},
+        {"empty command line", [](Medium& m) { m.catalogue.entries[1].command = QString(); },
+         Place::entry(2, fields::Command)},
+        {"readme missing", [](Medium& m) { m.files.erase(QStringLiteral("readme.txt")); }, flag(1)},
+        {"licence at start-up missing",
+         [](Medium& m) {
+             m.catalogue.licenceButton = QStringLiteral("0");
+             m.catalogue.licenceAtStart = QStringLiteral("1");
+             m.files.erase(QStringLiteral("license.txt"));
+         },
+         flag(4)},
+        {"white on white", [](Medium& m) { m.catalogue.colours[3] = m.catalogue.colours[4] = 16777215; },
+         colour(4)},
+        {"truncated", [](Medium& m) { m.editLines = [](QStringList& lines) { lines.removeLast(); }; },
+         Place::entry(2, fields::Separator)},
+        {"202 entries", [](Medium& m) { addEntries(m, 202); }, Place::entry(201, fields::Separator)},
+        {"text after the end marker",
+         [](Medium& m) { m.editLines = [](QStringList& lines) { lines << QStringLiteral("stray"); }; },
+         Place{}},
+        {"no catalogue", [](Medium& m) { m.writeCatalogue = false; }, Place{}},
+    };
+    for (const auto& c : table) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        Medium medium = Medium::clean();
+        c.setUp(medium);
+        medium.writeTo(dir.path());
+        const check::Report report = check::checkCatalogue(dir.path(), {QStringLiteral("/nonexistent")});
+        ASSERT_EQ(report.findings.size(), 1u) << describe(report.findings);
+        EXPECT_EQ(report.findings[0].field.index, c.field.index);
+    }
+}
+
 const QString SampleMedium = QStringLiteral(DISCMENU_SOURCE_DIR "/examples/sample-cd");
 
 // The sample medium installs on both systems and is clean.

@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 #include "testcatalogue.h"
 
 namespace {
@@ -91,8 +91,8 @@ std::vector<Sample> samples() {
     for (const Sample& base : bases) {
         if (std::holds_alternative<catalogue::Error>(Document::read(base.bytes))) continue;
         out.push_back(base);
-        const std::string text = platform::decodeCatalogueText(base.bytes);
-        if (!platform::isValidUtf8(base.bytes) || base.bytes.starts_with("\xEF\xBB\xBF")) continue;
+        const std::string text = catalogue::decodeCatalogueText(base.bytes);
+        if (!catalogue::isValidUtf8(base.bytes) || base.bytes.starts_with("\xEF\xBB\xBF")) continue;
         out.push_back({base.name + " (UTF-8 BOM, CR LF)", "\xEF\xBB\xBF" + withLineEnds(text, {"\r\n"})});
         out.push_back({base.name + " (UTF-16 LE, CR LF)", utf16(withLineEnds(text, {"\r\n"}), false)});
         out.push_back({base.name + " (UTF-16 BE, CR)", utf16(withLineEnds(text, {"\r"}), true)});

@@ -219,7 +219,7 @@ TEST(Editor, EntryButtonsEditTheListAndUndo) {
         for (int i = 0; i < list->count(); ++i) EXPECT_EQ(list->item(i)->text().toStdString(), expected[i]);
         EXPECT_EQ(e.table()->currentRow(), c.rowAfter);
         EXPECT_EQ(list->currentRow(), c.rowAfter);
-        e.window->undoStack()->undo();
+        e.window->undo();
         EXPECT_EQ(names(e.window->fields()), original);
     }
     EXPECT_FALSE(e.window->isWindowModified());
@@ -481,7 +481,7 @@ TEST(Editor, RefusesToSaveWhatTheFormatCannotHold) {
     ASSERT_EQ(e.asked.size(), 1u);
     EXPECT_TRUE(e.asked[0].contains(QStringLiteral("cannot be saved")));
     EXPECT_EQ(readAll(e.file()), e.original);
-    e.window->undoStack()->setClean();
+    e.window->history().setClean();
 }
 
 // Every control that takes the keyboard has a name a screen reader speaks, in the editor and in

@@ -1,4 +1,4 @@
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 namespace {
 
-using platform::FieldInput;
+using catalogue::FieldInput;
 
 // Every field as "text@line", joined by "|".
 std::string readAll(std::string_view bytes) {
@@ -78,7 +78,7 @@ TEST(FieldInput, DecodesUtf8OrWindows1252) {
          "ef"},                                      // text on both sides of the damage kept
         {"x\xE9yz\x80", "x\xC3\xA9yz\xE2\x82\xAC"},  // and of each cp1252 byte
     };
-    for (const auto& [bytes, text] : cases) EXPECT_EQ(platform::decodeCatalogueText(bytes), text) << bytes;
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(catalogue::decodeCatalogueText(bytes), text) << bytes;
     FieldInput in("caf\xE9, \x93q\x94\n");
     EXPECT_EQ(in.next()->text, "caf\xC3\xA9");
     EXPECT_EQ(in.next()->text, "\xE2\x80\x9Cq\xE2\x80\x9D");
@@ -118,7 +118,7 @@ TEST(FieldInput, DecodesUtf16ByItsByteOrderMark) {
     };
     for (const bool bigEndian : {false, true}) {
         for (const Case& c : cases) {
-            const platform::DecodedText decoded = platform::decodeCatalogue(utf16(c.units, bigEndian));
+            const catalogue::DecodedText decoded = catalogue::decodeCatalogue(utf16(c.units, bigEndian));
             EXPECT_EQ(decoded.text, c.text);
             ASSERT_EQ(decoded.problem.has_value(), c.problemLine != 0) << c.text;
             if (!decoded.problem) continue;
@@ -155,7 +155,7 @@ TEST(ParseNumber, ReadsNotations) {
         {"&O8", "none"},
     };
     for (const auto& [text, expected] : cases) {
-        const platform::Number n = platform::parseNumber(text);
+        const catalogue::Number n = catalogue::parseNumber(text);
         const std::string read = !n.present   ? (n.value == 0 ? "none" : "none but not 0")
                                  : n.overflow ? "overflow"
                                               : std::to_string(n.value);

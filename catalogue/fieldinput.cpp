@@ -1,11 +1,11 @@
-#include "platform/fieldinput.h"
+#include "catalogue/fieldinput.h"
 
 #include <array>
 #include <cstdio>
 #include <limits>
 #include <utility>
 
-namespace platform {
+namespace catalogue {
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -103,7 +103,7 @@ std::string fromWindows1252(std::string_view s) {
         out.append(s.substr(i, ascii - i));
         if (ascii == s.size()) break;
         const auto b = static_cast<unsigned char>(s[ascii]);
-        appendUtf8(out, platform::fromWindows1252(b));
+        appendUtf8(out, catalogue::fromWindows1252(b));
         i = ascii + 1;
     }
     return out;
@@ -349,4 +349,4 @@ Number parseNumber(std::string_view field) {
     return number;
 }
 
-}  // namespace platform
+}  // namespace catalogue

@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace catalogue {
 
 // One field as read: its decoded text and the line (1-based) on which it starts.
 struct Field {
@@ -94,4 +94,4 @@ struct Number {
 // Text after the number is ignored; a field with no number reads as 0.
 Number parseNumber(std::string_view field);
 
-}  // namespace platform
+}  // namespace catalogue
