@@ -182,10 +182,10 @@ int main(int argc, char* argv[]) {
     }
     if (args.size() != 2 || runs < 1 || timeout < 1 || cold.empty() != counters.empty() ||
         (!lastRun.empty() && cold.empty())) {
-        std::fprintf(
-            stderr,
-            "usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE [--last-run FILE]]\n"
-            "                       [--preload] [--timeout SECONDS] MEDIUM PROGRAM\n");
+        std::fprintf(stderr,
+                     "usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE "
+                     "[--last-run FILE]]\n"
+                     "                       [--preload] [--timeout SECONDS] MEDIUM PROGRAM\n");
         return 2;
     }
     char* full = realpath(args[0].c_str(), nullptr);
