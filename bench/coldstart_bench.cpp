@@ -14,11 +14,13 @@
 // inserted, and a counter file of the slow medium (--counters FILE, bench/slowmedium's "stats")
 // says what the run read from it: requests, scattered requests and bytes. One run after each
 // remount that is not measured warms the system's libraries first; there are no warm runs.
+// --last-run FILE writes the numbers of the last cold run's first request and of the one after
+// its last ("FIRST END", counted from 0 as the slow medium's log counts its lines).
 // --preload makes the started process read the bundle's files listed in discmenu/preload.list
 // (launcher/preload.h) before it runs PROGRAM, as the launcher does when it takes the bundled Qt.
 //
-// Usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE] [--preload]
-//                        [--timeout SECONDS] MEDIUM PROGRAM
+// Usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE [--last-run FILE]]
+//                        [--preload] [--timeout SECONDS] MEDIUM PROGRAM
 // Prints tab-separated rows: metric, median. With --verbose, the medium files read in the last
 // cold run, largest first, go to standard error.
 #include <fcntl.h>
@@ -121,15 +123,18 @@ void runShell(const std::string& command) {
 
 // The slow medium: remounted before each cold run, counted by its counters.
 int slowMedium(Watcher& watcher, int runs, const std::string& cold, const std::string& counters,
-               const std::string& medium, const std::string& program) {
+               const std::string& lastRun, const std::string& medium, const std::string& program) {
     std::vector<double> ms, bytes, requests, scattered;
     runShell(cold);
     watcher.run(program, medium);  // warms the system's libraries; not counted
+    long long first = 0, end = 0;
     for (int i = 0; i < runs; ++i) {
         runShell(cold);
         const auto before = readCounters(counters);
         ms.push_back(watcher.run(program, medium).ms);
         auto after = readCounters(counters);
+        first = before.at("requests");
+        end = after["requests"];
         bytes.push_back(double(after["bytes"] - before.at("bytes")));
         requests.push_back(double(after["requests"] - before.at("requests")));
         scattered.push_back(double(after["scattered"] - before.at("scattered")));
@@ -138,6 +143,11 @@ int slowMedium(Watcher& watcher, int runs, const std::string& cold, const std::s
     std::printf("read from the medium (KB, median of %d)\t%.0f\n", runs, median(bytes) / 1024);
     std::printf("read requests (median of %d)\t%.0f\n", runs, median(requests));
     std::printf("of them scattered, each a seek (median of %d)\t%.0f\n", runs, median(scattered));
+    if (!lastRun.empty()) {
+        std::ofstream out(lastRun);
+        out << first << ' ' << end << '\n';
+        if (!out) die("cannot write " + lastRun);
+    }
     return 0;
 }
 
@@ -148,7 +158,7 @@ int main(int argc, char* argv[]) {
     bool verbose = false;
     bool preload = false;
     int timeout = 20;
-    std::string cold, counters;
+    std::string cold, counters, lastRun;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -162,17 +172,20 @@ int main(int argc, char* argv[]) {
             cold = argv[++i];
         } else if (arg == "--counters" && i + 1 < argc) {
             counters = argv[++i];
+        } else if (arg == "--last-run" && i + 1 < argc) {
+            lastRun = argv[++i];
         } else if (arg == "--timeout" && i + 1 < argc) {
             timeout = std::atoi(argv[++i]);
         } else {
             args.push_back(arg);
         }
     }
-    if (args.size() != 2 || runs < 1 || timeout < 1 || cold.empty() != counters.empty()) {
-        std::fprintf(
-            stderr,
-            "usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE] [--preload]\n"
-            "                       [--timeout SECONDS] MEDIUM PROGRAM\n");
+    if (args.size() != 2 || runs < 1 || timeout < 1 || cold.empty() != counters.empty() ||
+        (!lastRun.empty() && cold.empty())) {
+        std::fprintf(stderr,
+                     "usage: coldstart_bench [--runs N] [--verbose] [--cold COMMAND --counters FILE "
+                     "[--last-run FILE]]\n"
+                     "                       [--preload] [--timeout SECONDS] MEDIUM PROGRAM\n");
         return 2;
     }
     char* full = realpath(args[0].c_str(), nullptr);
@@ -196,7 +209,7 @@ int main(int argc, char* argv[]) {
             }
         };
     }
-    if (!cold.empty()) return slowMedium(watcher, runs, cold, counters, medium, program);
+    if (!cold.empty()) return slowMedium(watcher, runs, cold, counters, lastRun, medium, program);
     if (nftw(medium.c_str(), collect, 32, FTW_PHYS) != 0) die("cannot list the files of " + medium);
 
     std::vector<double> coldMs, warmMs, readBytes, mappedBytes;

@@ -12,7 +12,10 @@
 //      where there is no terminal), and status 1.
 // The checks load what the menu would load (dlopen, dlvsym), so the system's own loader answers
 // and nothing of the menu has run yet; a path that is taken then loads its menu library, whose
-// libraries are all loaded already: they are loaded once. Before it loads a menu library, the
+// libraries are all loaded already: they are loaded once. Each menu library is read whole, in one
+// sequential pass, before its check reads its tables: the check and the loader then find it in
+// memory, where they would otherwise reach a CD drive in several runs out of order, each a seek
+// (launcher/preload.h). Before it loads a menu library, the
 // launcher compares the C library that library needs with the running one (launcher/glibc.h), so
 // that an older system gets a message, not the loader's error.
 //
@@ -204,6 +207,7 @@ bool readNeeds(const char* library, launcher::ElfNeeds& needs, launcher::Toolkit
 // Checks whether the desktop's own Qt serves the menu library `library` (see the top of this file);
 // its libraries are then loaded, for all to use. Always leaves a finding in `found`.
 void checkSystemQt(const char* library, launcher::ToolkitFacts& found) {
+    launcher::readAhead(library);
     launcher::ElfNeeds needs;
     if (!readNeeds(library, needs, found)) return;
     const bool served = librariesServe(needs, found);
@@ -224,6 +228,7 @@ void checkSystemQt(const char* library, launcher::ToolkitFacts& found) {
 // GTK said it.
 void checkSystemGtk(const char* library, launcher::ToolkitFacts& found) {
     if (access(library, R_OK) != 0) return found.set(Finding::kNoMenu, library, std::strerror(errno));
+    launcher::readAhead(library);
     launcher::ElfNeeds needs;
     if (!readNeeds(library, needs, found)) return;
     const bool served = librariesServe(needs, found);
@@ -243,6 +248,7 @@ void checkSystemGtk(const char* library, launcher::ToolkitFacts& found) {
 // Checks the C library the menu library `library` needs, for the bundled Qt; leaves kServes,
 // kUnreadable or kOldGlibc in `found`.
 void checkBundledNeeds(const char* library, launcher::ToolkitFacts& found) {
+    launcher::readAhead(library);
     launcher::ElfNeeds needs;
     if (!readNeeds(library, needs, found)) return;
     launcher::freeElfNeeds(needs);

@@ -54,6 +54,8 @@ long long readRange(const char* path, long long offset, long long length) {
 
 }  // namespace
 
+long long readAhead(const char* path) { return readRange(path, 0, -1); }
+
 long long preloadFiles(const char* folder, char* error, std::size_t errorSize) {
     char path[PATH_MAX];
     if (std::snprintf(path, sizeof path, "%s/%s", folder, kPreloadList) >= int(sizeof path)) {

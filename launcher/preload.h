@@ -25,4 +25,11 @@ constexpr char kPreloadList[] = "preload.list";
 // offset and a positive length.
 long long preloadFiles(const char* folder, char* error, std::size_t errorSize);
 
+// Reads the whole file at `path` into the page cache in one sequential pass, for a library the
+// launcher is about to check and load: reading its tables (which lie at both of its ends) and then
+// the loader's faults would reach the medium in five or six runs out of file order, each a seek on
+// an optical drive. Returns the bytes read, or -1 when the file cannot be read (the caller's own
+// reading of it then says why).
+long long readAhead(const char* path);
+
 }  // namespace launcher

@@ -947,9 +947,34 @@ def step_reproducible(p):
         Path(str(iso) + ".sha256").unlink()
 
 
+def step_layout(p):
+    """The image as a start reads it: right after the directories, each part a start reads, in the
+    order it reads them, with nothing between (bench/isomap.py names every part of the image)."""
+    check(p.iso.is_file(), f"no image at {p.iso} (did the make step run?)")
+    sys.path.insert(0, str(p.source / "bench"))
+    import isomap
+    parts = isomap.regions(p.iso)
+    names = [what for _, _, what in parts]
+    first = names.index("/autorun.sh")
+    before = {what.split(" (")[0].split(" /")[0] for what in names[:first]}
+    check(before <= {"system area", "volume descriptor", "path table", "directory", "(unused)"},
+          f"before autorun.sh the image holds more than its directories: {sorted(before)}")
+    listed = list(dict.fromkeys(line.split("\t")[0] for line in (p.bundle / "preload.list").read_text().splitlines()))
+    check(listed[0] == "plugins/platforms/libqxcb.so",
+          f"preload.list begins with {listed[0]}; the X11 plugin, which a start from the pack reads next, must lead")
+    icu = sorted(x.name for x in (p.bundle / "lib").glob("libicudata.so.*"))
+    check(len(icu) == 1, f"expected one ICU data library in discmenu/lib, found {icu}")
+    order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/discmenu-app.so",
+             "/discmenu/discmenu-gtk.so", "/discmenu/bundle.pack", "/discmenu/preload.list"] + \
+        ["/discmenu/" + x for x in listed] + ["/discmenu/lib/" + icu[0]]
+    check(names[first:first + len(order)] == order,
+          f"the image lays out {names[first:first + len(order)]} after its directories, expected {order}")
+
+
 STEPS = {"labels": step_labels, "refusals": step_refusals, "make": step_make, "bundle": step_bundle,
          "installs": step_installs, "environment": step_environment, "hidden": step_hidden,
-         "hidden-inside": step_hidden_inside, "iso": step_iso, "reproducible": step_reproducible}
+         "hidden-inside": step_hidden_inside, "iso": step_iso, "reproducible": step_reproducible,
+         "layout": step_layout}
 
 
 def step_nobundle(p):
