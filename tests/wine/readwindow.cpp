@@ -113,9 +113,11 @@ int wmain(int argc, wchar_t** argv) {
     }
     CoInitialize(nullptr);
     IAccessible* root = nullptr;
-    if (FAILED(AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), IID_IAccessible,
-                                          reinterpret_cast<void**>(&root)))) {
-        std::fprintf(stderr, "no accessible object for the window\n");
+    const HRESULT hr = AccessibleObjectFromWindow(window, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                                  reinterpret_cast<void**>(&root));
+    if (FAILED(hr)) {
+        std::fprintf(stderr, "no accessible object for the window (HRESULT %08lx)\n",
+                     static_cast<unsigned long>(hr));
         return 1;
     }
     walk(root, 0);

@@ -385,11 +385,23 @@ def test_missing(s):
     check(status == 1, f"the menu ended with status {status} without a catalogue, expected 1")
 
 
+SKIP = 77
+
+
+class Skipped(Exception):
+    """What this Wine cannot show, said instead of a failure (ctest counts the test as skipped)."""
+
+
 def read_window(s):
     """The window as readwindow.exe reads it through MSAA: (accessible objects, child windows), each
     a list of (depth, fields...)."""
     out = subprocess.run(s.wine(os.environ["DISCMENU_READWINDOW"], "DiscMenuWindow"), env=s.env,
                          capture_output=True, timeout=60, text=True, encoding="utf-8")
+    if s.bits == 64 and out.returncode == 1 and "HRESULT 80004002" in out.stderr:
+        # 64-bit Wine 8 hands no IAccessible from one process to another (E_NOINTERFACE, with
+        # oleacc registered); 32-bit Wine does, and the 32-bit program is the one media carry.
+        raise Skipped("64-bit Wine cannot hand the window's IAccessible to another process "
+                      "(E_NOINTERFACE); the 32-bit build is read through MSAA where 32-bit Wine runs")
     check(out.returncode == 0, f"readwindow failed ({out.returncode}): {out.stderr[-2000:]}")
     objects, windows = [], []
     for line in out.stdout.splitlines():
@@ -474,6 +486,9 @@ def main(argv):
         wine.command(wine.pe_bits(discmenu))  # fails here, saying why, where this Wine cannot run
         with Session(name, discmenu, recorder, sample, template) as session:
             TESTS[name](session)
+    except Skipped as reason:
+        print(f"[{name}] SKIPPED: {reason}")
+        return SKIP
     except (TestFailure, wine.WineMissing) as failure:
         print(f"[{name}] FAILED: {failure}", file=sys.stderr)
         return 1
