@@ -161,13 +161,20 @@ def main(argv):
         keys = " ".join(key for key, _ in STEPS if key)
         # The AT-SPI bus and the menu in one D-Bus session of their own; the menu's tree is read
         # through AT-SPI, then Orca starts and the window gets the focus; the time of every key
-        # typed is noted, to tell which step Orca spoke in.
+        # typed is noted, to tell which step Orca spoke in. Orca refuses to start while another
+        # of the same user runs anywhere on the machine (another test's): it is tried again.
         script = f"""
 /usr/libexec/at-spi-bus-launcher --launch-immediately & sleep 0.5
 (cd {medium} && exec {discmenu}) & menu=$!
 /usr/bin/python3 {HERE / "atspi_tree.py"} {discmenu.name} >{root}/tree.json
-orca --user-prefs={prefs} --debug-file={log} >{root}/orca.out 2>&1 & orca=$!
-for i in $(seq 100); do grep -q "Screen reader on" {log} 2>/dev/null && break; sleep 0.2; done
+for try in $(seq 40); do
+  orca --user-prefs={prefs} --debug-file={log} >{root}/orca.out 2>&1 & orca=$!
+  for i in $(seq 100); do
+    grep -q "Screen reader on" {log} 2>/dev/null || ! kill -0 $orca 2>/dev/null && break; sleep 0.2
+  done
+  grep -q "Screen reader on" {log} && break
+  sleep 1.$(($$ % 10))
+done
 xdotool search --name '{xdotool_pattern(CAPTION)}' windowfocus
 sleep 1.5
 for key in {keys}; do date +%T.%N >>{typed}; xdotool key $key; sleep {STEP}; done
@@ -177,7 +184,7 @@ kill -9 $orca; kill $menu
         with open(root / "session.log", "wb") as trace:
             session = subprocess.Popen(["dbus-run-session", "--", "sh", "-xc", script], env=env,
                                        stdout=trace, stderr=trace, start_new_session=True)
-            session.wait(timeout=90)
+            session.wait(timeout=100)
         tree = (root / "tree.json").read_text()
         check(tree, f"the menu's tree was not read through AT-SPI (see {root / 'session.log'})")
         check_tree(json.loads(tree))
