@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QTimer>
 #include <algorithm>
 
 #include "core/menu.h"
@@ -117,6 +118,7 @@ MenuWindow::MenuWindow(QWidget* parent)
             ->setAccessibleDescription(QString::fromUtf8(core::accessibleDescription(row.control)));
     }
     describe();
+    programList->installEventFilter(this);
 
     picture->setFocus();
 }
@@ -161,6 +163,8 @@ void MenuWindow::setText(Control c, const std::string& text) {
         if (std::find(lines.begin(), lines.end(), c) != lines.end()) describe();
     } else if (auto* line = qobject_cast<QLineEdit*>(widget)) {
         line->setText(fromUtf8(text));
+        // The cursor at the start, where a screen reader begins to read (Qt leaves it at the end).
+        line->setCursorPosition(0);
     } else if (auto* box = qobject_cast<QPlainTextEdit*>(widget)) {
         box->setPlainText(fromUtf8(text));
     }
@@ -221,6 +225,21 @@ void MenuWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     QWidget::closeEvent(event);
+}
+
+bool MenuWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Getting the focus, the list tells screen readers of its current item first and then Qt
+    // tells them of the list, so that they say "list" and not which program is highlighted.
+    // The current item is told again once the list's own focus event is out.
+    if (watched == programList && event->type() == QEvent::FocusIn) {
+        QTimer::singleShot(0, programList, [list = programList] {
+            if (!QAccessible::isActive() || !list->hasFocus() || list->currentRow() < 0) return;
+            QAccessibleEvent focus(list, QAccessible::Focus);
+            focus.setChild(list->currentRow());
+            QAccessible::updateAccessibility(&focus);
+        });
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace qt
