@@ -14,26 +14,11 @@
 #include <shellapi.h>
 // clang-format on
 
+#include "win32/lazydlls.h"
+
 namespace {
 
-// A function of a library in the system folder, as type F; null when there is none.
-template <typename F>
-F systemFunction(const wchar_t* library, const char* name) {
-    HMODULE module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    // Before Windows 8 (and without its update), the search flag is unknown: the system folder
-    // is then named in full.
-    if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
-        wchar_t path[MAX_PATH];
-        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-        if (length > 0 && length < MAX_PATH - 16) {
-            lstrcatW(path, L"\\");
-            lstrcatW(path, library);
-            module = LoadLibraryW(path);
-        }
-    }
-    // Through the generic function pointer type, which converts to any other without complaint.
-    return module ? reinterpret_cast<F>(reinterpret_cast<void (*)()>(GetProcAddress(module, name))) : nullptr;
-}
+using win32::systemFunction;
 
 BOOL WINAPI openFileName(OPENFILENAMEW* dialog) {
     static const auto real =

@@ -8,6 +8,7 @@
 
 #include "core/layout.h"
 #include "core/menu.h"
+#include "win32/accessible.h"
 #include "win32/resource.h"
 #include "win32/text.h"
 
@@ -339,6 +340,13 @@ LRESULT CALLBACK MenuWindow::pictureProc(HWND hwnd, UINT message, WPARAM wParam,
         case WM_LBUTTONDOWN:
             SetFocus(hwnd);  // a click takes the focus, as a picture box does
             return 0;
+        case WM_GETOBJECT:
+            // A screen reader hears it as a picture, with what it shows.
+            if (const LRESULT object =
+                    describedObject(hwnd, wParam, lParam, core::accessibleRole(Control::Picture),
+                                    widen(core::accessibleDescription(Control::Picture))))
+                return object;
+            break;
     }
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }

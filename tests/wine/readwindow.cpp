@@ -1,6 +1,7 @@
 // Reads the running menu window as a screen reader does, through MSAA (oleacc), and prints what it
 // finds, one object a line, for tests/wine/run.py:
-//   A <depth> <role>\t<name>\t<states>\t<keyboard shortcut>   every accessible object, in object order
+//   A <depth> <role>\t<name>\t<states>\t<keyboard shortcut>\t<description>
+//                                          every accessible object, in object order
 //   W <depth> <class>\t<text>\t<visible|hidden>               every child window, in z-order (top first)
 // <states> lists "unavailable" and "focusable" where set. Usage: readwindow WINDOW-CLASS
 #include <oleacc.h>
@@ -27,10 +28,11 @@ std::string taken(BSTR text) {
 }
 
 void print(IAccessible* object, VARIANT child, int depth) {
-    BSTR name = nullptr, shortcut = nullptr;
+    BSTR name = nullptr, shortcut = nullptr, description = nullptr;
     VARIANT role{}, state{};
     object->get_accName(child, &name);
     object->get_accKeyboardShortcut(child, &shortcut);
+    object->get_accDescription(child, &description);
     wchar_t roleText[128] = L"";
     if (SUCCEEDED(object->get_accRole(child, &role)) && role.vt == VT_I4)
         GetRoleTextW(DWORD(role.lVal), roleText, 128);
@@ -39,8 +41,8 @@ void print(IAccessible* object, VARIANT child, int depth) {
         if (state.lVal & STATE_SYSTEM_UNAVAILABLE) states += "unavailable ";
         if (state.lVal & STATE_SYSTEM_FOCUSABLE) states += "focusable ";
     }
-    std::printf("A %d %s\t%s\t%s\t%s\n", depth, utf8(roleText).c_str(), taken(name).c_str(), states.c_str(),
-                taken(shortcut).c_str());
+    std::printf("A %d %s\t%s\t%s\t%s\t%s\n", depth, utf8(roleText).c_str(), taken(name).c_str(),
+                states.c_str(), taken(shortcut).c_str(), taken(description).c_str());
 }
 
 // The object and its children, depth first: a child that is an object of its own is read whole,

@@ -423,7 +423,7 @@ def test_screenreader(s):
     objects, windows = read_window(s)
     # The controls in object order (the picture, the panels and what they hold, the count line),
     # which is the keyboard order; a hidden static before each box names it.
-    controls = [(depth, name, states, key) for depth, _, name, states, key in objects[1:]
+    controls = [(depth, name, states, key) for depth, _, name, states, key, _ in objects[1:]
                 if depth == 1 or name]
     expected = [
         (1, CAPTION, "focusable ", ""),  # the picture, named by the caption
@@ -436,6 +436,9 @@ def test_screenreader(s):
         (2, "Exit", "focusable ", "Alt+E"),
     ]
     check(controls[:len(expected)] == expected, f"the picture and the buttons read as {controls[:len(expected)]}")
+    # The picture, which has the focus first, is a picture to the listener, and says what it is.
+    picture = [(role, description) for depth, role, name, *_, description in objects[1:2]]
+    check(picture == [("graphic", "The medium's picture")], f"the picture reads as {picture}")
     boxes = [(role, name) for depth, role, name, *_ in objects if role == "text"]
     check(boxes == [("text", "Size in Kb (installed)"), ("text", "Program description")],
           f"the text boxes read as {boxes}")
