@@ -454,12 +454,17 @@ def accessible_menu(s, medium=None):
     """Starts the menu in a fresh copy of the medium (or in `medium`) and returns (menu, the
     accessibility bus, the menu's application on it, its window)."""
     menu = s.start_menu(s.discmenu, medium or s.medium())
+    return (menu, *on_bus(s, menu.process.pid))
+
+
+def on_bus(s, pid):
+    """(the accessibility bus, the application of the menu process `pid` on it, its window)."""
     bus = Accessibility(s.env)
-    app = bus.application(menu.process.pid, WINDOW_TIMEOUT)
+    app = bus.application(pid, WINDOW_TIMEOUT)
     # Qt's window shows as a "filler" today, GTK's as a "frame".
     window = wait_until(lambda: next((w for (_, name), w in bus.windows(app).items() if name == CAPTION), None),
                         WINDOW_TIMEOUT, f"the window \"{CAPTION}\" on the accessibility bus")
-    return menu, bus, app, window
+    return bus, app, window
 
 
 def wait_dialog(s, bus, app, roles, name=None):
