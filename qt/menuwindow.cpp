@@ -119,6 +119,15 @@ MenuWindow::MenuWindow(QWidget* parent)
     }
     describe();
     programList->installEventFilter(this);
+    // The highlight is the list's current item. A screen reader or voice control selects an item
+    // through the list's selection alone, which leaves the current item where it was: the current
+    // item follows the selection, so that the item selected is the one the menu installs. Mouse
+    // and keyboard move both together and are left alone.
+    connect(programList, &QListWidget::itemSelectionChanged, this, [list = programList] {
+        const QList<QListWidgetItem*> selected = list->selectedItems();
+        if (selected.size() == 1 && selected.first() != list->currentItem())
+            list->setCurrentItem(selected.first());
+    });
 
     picture->setFocus();
 }

@@ -7,11 +7,25 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QWidget>
+#include <algorithm>
 
 namespace qt {
 namespace {
 
 QString fromUtf8(const std::string& text) { return QString::fromUtf8(text.data(), qsizetype(text.size())); }
+
+// The window a dialog belongs to: the active one, or else the menu's window that is shown. A
+// screen reader presses buttons without activating the window (nor does anything on a desktop
+// without a window manager), and a dialog without an owner would be a window of its own to the
+// screen reader and the window manager, titled with the program's name.
+QWidget* dialogOwner() {
+    if (QWidget* active = QApplication::activeWindow()) return active->window();
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto shown = std::find_if(windows.begin(), windows.end(), [](const QWidget* window) {
+        return window->isVisible() && window->windowType() == Qt::Window;
+    });
+    return shown != windows.end() ? *shown : nullptr;
+}
 
 }  // namespace
 
@@ -31,7 +45,7 @@ platform::OpenDialogResult QtPlatform::showOpen(const platform::OpenDialogReques
     }();
     const platform::DialogFilter filter = platform::dialogFilter(request.filter);
     const QString label = fromUtf8(filter.label);
-    QWidget* owner = QApplication::activeWindow();
+    QWidget* owner = dialogOwner();
     dialog->setParent(owner != dialog ? owner : nullptr, dialog->windowFlags());
     dialog->setDirectory(QDir::currentPath());
     dialog->selectFile(QString());
@@ -48,8 +62,8 @@ platform::OpenDialogResult QtPlatform::showOpen(const platform::OpenDialogReques
 }
 
 void QtPlatform::showMessage(const std::string& text) {
-    QWidget* parent = QApplication::activeWindow();
-    const QString title = parent ? parent->window()->windowTitle() : QCoreApplication::applicationName();
+    QWidget* parent = dialogOwner();
+    const QString title = parent ? parent->windowTitle() : QCoreApplication::applicationName();
     QMessageBox::warning(parent, title, fromUtf8(text));
 }
 

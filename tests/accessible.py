@@ -93,8 +93,10 @@ class Accessibility:
     def select(self, root, role, index):
         """Highlights item `index` of the list (`role`) under `root` through its selection."""
         found = self.must_find(root, role)
-        # A table (GTK's tree view) selects its rows; a list its children.
-        done = found.add_row_selection(index) if role == "table" else found.select_child(index)
+        # A table (GTK's tree view) selects its rows; a list its children, or its rows where it
+        # offers no selection of children (Qt 6.4's list is a table of one column to the bus).
+        rows = role == "table" or "Selection" not in found.get_interfaces()
+        done = found.add_row_selection(index) if rows else found.select_child(index)
         check(done, f"the {role} did not take item {index}")
 
 

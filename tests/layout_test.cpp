@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QDir>
 #include <QFontInfo>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -538,6 +540,35 @@ TEST_F(EventTest, ADoubleClickInstallsTheItemUnderThePointer) {
     EXPECT_EQ(menu.programList->currentRow(), 2);
     EXPECT_EQ(menu.descriptionBox->toPlainText(), "Description of program 3.");
     EXPECT_EQ(fake.callsTo("shell "), std::vector<std::string>{"shell setup.sh in /media/cdrom/program3"});
+}
+
+// A screen reader or voice control selects an item through the list's accessible table (a row,
+// or a cell's action) without moving the current item: the highlight, the details and the install
+// follow what it selected.
+TEST_F(EventTest, AnItemSelectedThroughTheAccessibleListIsHighlightedAndInstalled) {
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(menu.programList);
+    ASSERT_TRUE(list && list->tableInterface());
+    const auto toggleCell = [list](int row) {
+        QAccessibleInterface* cell = list->tableInterface()->cellAt(row, 0);
+        if (!cell || !cell->actionInterface()) return false;
+        cell->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        return true;
+    };
+    const std::pair<std::function<bool(int)>, int> selections[] = {
+        {[list](int row) { return list->tableInterface()->selectRow(row); }, 2},
+        {[list](int row) { return list->tableInterface()->selectRow(row); }, 0},
+        {toggleCell, 1},
+    };
+    for (const auto& [select, row] : selections) {
+        SCOPED_TRACE(row);
+        fake.calls.clear();
+        ASSERT_TRUE(select(row));
+        EXPECT_EQ(menu.programList->currentRow(), row);
+        EXPECT_EQ(menu.sizeBox->text(), QString::number((row + 1) * 100));
+        QTest::mouseClick(menu.installButton, Qt::LeftButton);
+        EXPECT_EQ(fake.callsTo("shell "), std::vector<std::string>{"shell setup.sh in /media/cdrom/program" +
+                                                                   std::to_string(row + 1)});
+    }
 }
 
 TEST_F(EventTest, ButtonsReachTheirActionsOnlyWhenEnabled) {

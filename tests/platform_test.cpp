@@ -198,4 +198,35 @@ TEST_F(PlatformTest, FileOpenDialogListsEveryFileAndReportsCancel) {
     }
 }
 
+// A screen reader presses the menu's buttons without activating its window: the dialogs still
+// belong to the menu's window (its owner to the window manager, its title on the box), whether
+// the window is active or not.
+TEST_F(PlatformTest, DialogsBelongToTheMenuWindowActiveOrNot) {
+    QWidget menu;
+    menu.setWindowTitle(QStringLiteral("Menu caption"));
+    menu.show();
+    for (const bool active : {true, false}) {
+        SCOPED_TRACE(active ? "active" : "inactive");
+        QApplication::setActiveWindow(active ? &menu : nullptr);
+        ASSERT_EQ(QApplication::activeWindow(), active ? &menu : nullptr);
+        QWidget* owner = nullptr;
+        QString title;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, &timer, [&] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                owner = dialog->parentWidget();
+                title = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        timer.start(20);
+        platform.showMessage("Cannot install.");
+        EXPECT_EQ(owner, &menu) << "the message box";
+        EXPECT_EQ(title, QStringLiteral("Menu caption"));
+        owner = nullptr;
+        platform.showOpen({true, 4, "All Files (*.*)|*.*", 1});
+        EXPECT_EQ(owner, &menu) << "the file-open dialog";
+    }
+}
+
 }  // namespace

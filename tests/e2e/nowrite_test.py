@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
 """The menu writes nothing: not on the medium, not in the user's home, nowhere.
 
-Usage: nowrite_test.py DISCMENU SAMPLE_MEDIUM
+Usage: nowrite_test.py [--wayland] DISCMENU SAMPLE_MEDIUM
 
 Runs the real menu from a copy of the sample medium (with the program copied into it, as on a real
 medium) on a private Xvfb, under strace, and uses it as a person would: start-up, highlight the
-second program, install it, show the readme, open the file dialog and cancel it, exit. Then every
+second program, install it, show the readme, open the file dialog and cancel it, exit. With
+--wayland (the GTK menu) the same on the Wayland session of the end-to-end tests (run.py), worked
+through the accessibility bus, with a session bus and the desktop's settings, in a fresh home. Then every
 file-changing system call made by the menu process and its own threads is judged; the processes
 that the menu starts (set-up scripts, the viewer) are theirs and are not. Failed attempts count
 as well: trying to write is the fault.
 
 HOME, XDG_RUNTIME_DIR and the session bus address point into the test's temporary folder, so
-anything Qt or fontconfig would keep in the user's home shows up here. Standard library only.
+anything Qt or fontconfig would keep in the user's home shows up here. Standard library only
+(and, on Wayland, the AT-SPI bindings of tests/accessible.py).
 """
 
 import os
@@ -24,8 +27,9 @@ import time
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent.parent))
-from xsession import (TestFailure, XTools, check, make_env, stand_in_opener, start_xvfb,  # noqa: E402
-                      tree_state, wait_until)
+from xsession import (TestFailure, XTools, check, end_process, make_env, stand_in_opener,  # noqa: E402
+                      start_xvfb, tree_state, wait_until)
+import run as e2e  # noqa: E402  (the Wayland session and the accessibility bus of the end-to-end tests)
 
 CAPTION = "Sample Software Collection (Winter Edition)"
 DIALOG = "Open"
@@ -57,6 +61,16 @@ ALLOWED = [
      "GTK's file chooser makes sure that the folders of the desktop's recent files and bookmarks "
      "exist; they do (as in a desktop session that has run GTK programs), so the call fails with "
      "EEXIST and creates nothing"),
+    # In a Wayland session with a session bus (nowrite_test.py --wayland):
+    ({"mkdir"} | OPEN_CALLS, r"{runtime}/dconf(/user)?",
+     "the settings library (dconf) marks in the session's runtime folder (memory, emptied when the "
+     "session ends) a flag that its service raises when the desktop's settings change; every program "
+     "that reads the desktop's settings makes it, and it holds no setting"),
+    ({"ftruncate"}, r"/memfd:[\w-]+",
+     "GTK's pictures for the compositor, in anonymous shared memory: no file"),
+    ({"chmod", "unlink"}, r"{runtime}/at-spi2-socket-\d+",
+     "the accessibility bridge's socket in the session's runtime folder, through which screen readers "
+     "reach the menu; removed when the menu ends"),
 ]
 
 # The folders of a desktop session's home that programs expect to be there.
@@ -160,9 +174,116 @@ def allowed(call, path, places):
 
 # --- the test ------------------------------------------------------------------------------------
 
-def run(discmenu, sample):
+def use_menu(menu, marker, viewer):
+    """A person's use of the menu, the same on either desktop: highlight the second program,
+    install it, show the readme, open the file dialog and cancel it, exit."""
+    menu.highlight(1)
+    menu.press("alt+i", "Install highlighted program")
+    wait_until(lambda: marker.exists() and "Card Game|" in marker.read_text(), 20, "the Card Game set-up")
+    menu.press("alt+r", "Show Readme")
+    wait_until(viewer.exists, 20, "the readme viewer")
+    menu.browse_and_cancel()
+    menu.press("alt+e", "Exit")
+
+
+class OnX11:
+    """Works the menu on an X server with the X tools: mouse and keys."""
+
+    def __init__(self, env, process, error_text):
+        self.process, self.error_text = process, error_text
+        self.desktop = XTools(env, timeout=30, key_delay=50)
+        self.window = self.desktop.wait_window(CAPTION, 60, process, output=error_text)
+        self.desktop.focus(self.window)
+
+    def highlight(self, row):
+        # The first program with the mouse, then the one asked for with the keyboard.
+        left, top, _, _ = self.desktop.geometry(self.window)
+        self.desktop.click(left + LIST_LEFT + 30, top + LIST_TOP + ITEM_HEIGHT // 2)
+        time.sleep(0.3)
+        self.desktop.key(*["Down"] * row)
+
+    def press(self, key, _name):
+        self.desktop.focus(self.window)
+        self.desktop.key(key)
+
+    def browse_and_cancel(self):
+        self.press("alt+b", None)
+        dialog = self.desktop.wait_window(DIALOG, 30, self.process, output=self.error_text)
+        self.desktop.focus(dialog)
+        self.desktop.key("Escape")
+        wait_until(lambda: not self.desktop.windows(DIALOG), 20, "the file dialog to close")
+
+
+class OnBus:
+    """Works the menu of process `pid` through the accessibility bus, as a screen reader does."""
+
+    def __init__(self, session, pid):
+        self.session = session
+        self.bus, self.app, self.window = e2e.on_bus(session, pid)
+
+    def highlight(self, row):
+        self.bus.select(self.window, "table" if self.bus.find(self.window, "table") else "list", row)
+
+    def press(self, _key, name):
+        e2e.press_at_once(self.bus, self.window, name)
+
+    def browse_and_cancel(self):
+        self.press("alt+b", "Browse CD")
+        chooser = e2e.wait_dialog(self.session, self.bus, self.app, ("file chooser", "dialog"), DIALOG)
+        e2e.press_at_once(self.bus, chooser, "Cancel")
+        e2e.wait_closed(self.bus, self.app)
+
+
+def traced_use(root, env, program, driver, marker, viewer):
+    """Runs `program` in its folder under strace with `env`, works it with the driver that
+    driver(strace's process, a function giving the menu's standard error) makes, waits for its
+    end, and returns the trace: {pid: lines}."""
+    traces = root / "trace"
+    traces.mkdir()
+    calls = ",".join(sorted(OPEN_CALLS | CHANGING_CALLS))
+    with open(root / "menu.out", "wb") as out, open(root / "menu.err", "wb") as err:
+        strace = subprocess.Popen(
+            ["strace", "-ff", "-qq", "-y", "-s", "4096", "-e", "signal=none", "-e",
+             f"trace={calls},{BOOKKEEPING}", "-o", str(traces / "task"), str(program)],
+            cwd=program.parent, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
+    try:
+        use_menu(driver(strace, lambda: (root / "menu.err").read_text()), marker, viewer)
+        try:
+            strace.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            raise TestFailure("the menu did not end within 60 s of Exit") from None
+    finally:
+        end_process(strace)
+    return trace_files(traces)
+
+
+def traced_child(process):
+    """The process id of the program that `process` (strace) started, once it runs."""
+    children = Path(f"/proc/{process.pid}/task/{process.pid}/children")
+    return int(wait_until(lambda: children.read_text().split(), 20, "the traced menu")[0])
+
+
+def judge(files, program, env, home, kept=()):
+    """The menu's own tasks changed no file but as ALLOWED says, and nothing but the folders
+    `kept` is in `home`."""
+    menu, threads = menu_threads(files, str(program))
+    others = sorted(set(files) - threads)
+    print(f"menu process {menu} with {len(threads) - 1} thread(s); "
+          f"{len(others)} started process(es) not judged", flush=True)
+    faults = []
+    places = {"runtime": re.escape(env["XDG_RUNTIME_DIR"]), "home": re.escape(str(home))}
+    for task in sorted(threads):
+        for call, path, line in writes_in(files[task]):
+            if not allowed(call, path, places):
+                faults.append(f"  task {task}: {call} {path}\n      {line}")
+    check(not faults, "the menu changed or tried to change files:\n" + "\n".join(faults))
+    leftovers = sorted(str(p) for p in home.rglob("*") if p not in kept and not allowed("open", str(p), places))
+    check(not leftovers, f"files appeared in {home}: {leftovers}")
+
+
+def run_x11(discmenu, sample):
     root = Path(tempfile.mkdtemp(prefix="discmenu-nowrite-")).resolve()
-    xvfb = strace = None
+    xvfb = None
     ok = False
     try:
         medium = root / "cd"
@@ -173,94 +294,52 @@ def run(discmenu, sample):
 
         xvfb, display = start_xvfb(root / "xvfb.log", noreset=True)
         env = menu_env(root, display)
-        desktop = XTools(env, timeout=30, key_delay=50)
-        traces = root / "trace"
-        traces.mkdir()
-        calls = ",".join(sorted(OPEN_CALLS | CHANGING_CALLS))
-        with open(root / "menu.out", "wb") as out, open(root / "menu.err", "wb") as err:
-            strace = subprocess.Popen(
-                ["strace", "-ff", "-qq", "-y", "-s", "4096", "-e", "signal=none", "-e",
-                 f"trace={calls},{BOOKKEEPING}", "-o", str(traces / "task"), str(program)],
-                cwd=medium, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err)
-
-        def error_text():
-            return (root / "menu.err").read_text()
-
-        window = desktop.wait_window(CAPTION, 60, strace, output=error_text)
-        desktop.focus(window)
-
-        # Highlight the first program with the mouse, then the second with the keyboard.
-        left, top, _, _ = desktop.geometry(window)
-        desktop.click(left + LIST_LEFT + 30, top + LIST_TOP + ITEM_HEIGHT // 2)
-        time.sleep(0.3)
-        desktop.key("Down")
-
-        # Install: the second program's set-up runs.
-        desktop.key("alt+i")
-        marker = root / "marker.txt"
-        wait_until(lambda: marker.exists() and "Card Game|" in marker.read_text(), 20, "the Card Game set-up")
-
-        # Readme.
-        desktop.key("alt+r")
-        wait_until(lambda: (root / "viewer.txt").exists(), 20, "the readme viewer")
-
-        # Browse, then cancel the dialog.
-        desktop.key("alt+b")
-        dialog = desktop.wait_window(DIALOG, 30, strace, output=error_text)
-        desktop.focus(dialog)
-        desktop.key("Escape")
-        wait_until(lambda: not desktop.windows(DIALOG), 20, "the file dialog to close")
-
-        # Exit.
-        desktop.focus(window)
-        desktop.key("alt+e")
-        try:
-            strace.wait(timeout=60)
-        except subprocess.TimeoutExpired:
-            raise TestFailure("the menu did not end within 60 s of Alt+E") from None
-
-        files = trace_files(traces)
-        menu, threads = menu_threads(files, str(program))
-        others = sorted(set(files) - threads)
-        print(f"menu process {menu} with {len(threads) - 1} thread(s); "
-              f"{len(others)} started process(es) not judged", flush=True)
-
-        faults = []
+        files = traced_use(root, env, program, lambda strace, error_text: OnX11(env, strace, error_text),
+                           root / "marker.txt", root / "viewer.txt")
         home = root / "home"
-        places = {"runtime": re.escape(env["XDG_RUNTIME_DIR"]), "home": re.escape(str(home))}
-        for task in sorted(threads):
-            for call, path, line in writes_in(files[task]):
-                if not allowed(call, path, places):
-                    faults.append(f"  task {task}: {call} {path}\n      {line}")
-        check(not faults, "the menu changed or tried to change files:\n" + "\n".join(faults))
+        judge(files, program, env, home,
+              {home / folder for folder in SESSION_FOLDERS} | {home / ".config", home / ".local"})
         check(tree_state(medium) == before, "the medium's files changed")
-        session = {home / folder for folder in SESSION_FOLDERS} | {home / ".config", home / ".local"}
-        leftovers = sorted(str(p) for p in home.rglob("*")
-                           if p not in session and not allowed("open", str(p), places))
-        check(not leftovers, f"files appeared in HOME: {leftovers}")
         ok = True
         print("nowrite_test: PASSED")
     finally:
-        for process in (strace, xvfb):
-            if process and process.poll() is None:
-                process.kill()
-                process.wait()
+        if xvfb and xvfb.poll() is None:
+            xvfb.kill()
+            xvfb.wait()
         if ok and not os.environ.get("DISCMENU_E2E_KEEP"):
             shutil.rmtree(root, ignore_errors=True)
         else:
             print(f"files kept in {root}", file=sys.stderr)
 
 
+def run_wayland(discmenu, sample):
+    """The same on the end-to-end tests' Wayland session (weston, a session bus, the desktop's
+    settings), worked through the accessibility bus, in a fresh home folder and settings folder
+    that stay empty: no file, no settings key."""
+    with e2e.Session("nowrite", discmenu, sample, e2e.FRONT_ENDS["gtk"], wayland=True) as s:
+        medium = s.medium(with_program=True)
+        files = traced_use(s.root, s.env, medium / "discmenu",
+                           lambda strace, _: OnBus(s, traced_child(strace)), s.marker, s.viewer_log)
+        judge(files, medium / "discmenu", s.env, s.home)
+        made = sorted(str(p) for p in s.config.rglob("*"))
+        check(not made, f"the menu's session wrote settings: {made}")
+        s.check_media_untouched()
+    print("nowrite_test: PASSED (Wayland)")
+
+
 def main():
-    if len(sys.argv) != 3:
+    args = sys.argv[1:]
+    wayland = args[:1] == ["--wayland"]
+    args = args[1:] if wayland else args
+    if len(args) != 2:
         print(__doc__, file=sys.stderr)
         return 2
-    for tool in ("Xvfb", "xdotool", "xwininfo", "strace"):
+    for tool in ("weston", "dbus-daemon", "dconf", "strace") if wayland else ("Xvfb", "xdotool", "xwininfo", "strace"):
         if not shutil.which(tool):
             print(f"nowrite_test: {tool} is not installed", file=sys.stderr)
             return 1
     try:
-        run(Path(sys.argv[1]).resolve(), Path(sys.argv[2]).resolve())
+        (run_wayland if wayland else run_x11)(Path(args[0]).resolve(), Path(args[1]).resolve())
     except TestFailure as failure:
         print(f"nowrite_test: FAILED: {failure}", file=sys.stderr)
         return 1

@@ -454,12 +454,17 @@ def accessible_menu(s, medium=None):
     """Starts the menu in a fresh copy of the medium (or in `medium`) and returns (menu, the
     accessibility bus, the menu's application on it, its window)."""
     menu = s.start_menu(s.discmenu, medium or s.medium())
+    return (menu, *on_bus(s, menu.process.pid))
+
+
+def on_bus(s, pid):
+    """(the accessibility bus, the application of the menu process `pid` on it, its window)."""
     bus = Accessibility(s.env)
-    app = bus.application(menu.process.pid, WINDOW_TIMEOUT)
+    app = bus.application(pid, WINDOW_TIMEOUT)
     # Qt's window shows as a "filler" today, GTK's as a "frame".
     window = wait_until(lambda: next((w for (_, name), w in bus.windows(app).items() if name == CAPTION), None),
                         WINDOW_TIMEOUT, f"the window \"{CAPTION}\" on the accessibility bus")
-    return menu, bus, app, window
+    return bus, app, window
 
 
 def wait_dialog(s, bus, app, roles, name=None):
@@ -487,6 +492,22 @@ def check_answers(bus, window):
           "the menu window no longer shows its caption and buttons to the screen reader")
     took = time.monotonic() - started
     check(took < ANSWER_TIME * 4, f"the menu took {took:.2f} s to answer the screen reader")
+
+
+def check_owned(s, menu):
+    """On X11: the menu shows its window and a dialog that the window owns (WM_TRANSIENT_FOR), as a
+    window manager and a screen reader take a dialog of the menu; one without an owner is a window
+    of its own. Wayland offers the test no such view."""
+    if s.wayland:
+        return
+    shown = s.x("xdotool", "search", "--onlyvisible", "--pid", menu.process.pid, ok=(0, 1)).split()
+    owners = {}
+    for window in shown:
+        owner = re.search(r"window id # (0x[0-9a-f]+)", s.x("xprop", "-id", window, "WM_TRANSIENT_FOR"))
+        owners[int(window)] = int(owner.group(1), 16) if owner else None
+    mains = [window for window, owner in owners.items() if owner is None]
+    check(len(owners) == 2 and len(mains) == 1 and all(owner in (None, mains[0]) for owner in owners.values()),
+          f"the menu's windows and their owners are {owners}: expected its window and a dialog it owns")
 
 
 def press_at_once(bus, root, name):
@@ -517,6 +538,7 @@ def test_browse(s):
     menu, bus, app, window = accessible_menu(s)
     press_at_once(bus, window, "Browse CD")
     chooser = wait_dialog(s, bus, app, ("file chooser", "dialog"), "Open")
+    check_owned(s, menu)
     check(not s.front_end.tells_modal or chooser.get_state_set().contains(bus.atspi.StateType.MODAL),
           "the chooser is not modal")
     width, height = bus.size(chooser)
@@ -545,6 +567,7 @@ def test_message(s):
     press_at_once(bus, window, "Install highlighted program")
     # A warning: GTK names it for its kind ("Warning"), Qt for its title (the menu's caption).
     box = wait_dialog(s, bus, app, ("alert", "dialog"))
+    check_owned(s, menu)
     check_answers(bus, window)
     press_at_once(bus, box, "OK")
     wait_closed(bus, app)

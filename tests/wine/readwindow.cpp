@@ -3,7 +3,15 @@
 //   A <depth> <role>\t<name>\t<states>\t<keyboard shortcut>\t<description>
 //                                          every accessible object, in object order
 //   W <depth> <class>\t<text>\t<visible|hidden>               every child window, in z-order (top first)
-// <states> lists "unavailable" and "focusable" where set. Usage: readwindow WINDOW-CLASS
+// <states> lists "unavailable" and "focusable" where set.
+// With "dialog", what it reads is the window that the menu window owns (a message box, a dialog),
+// after a first line
+//   D <class>\t<title>
+// With "press NAME", it presses the object named NAME instead, through accDoDefaultAction, and
+// prints how the call went and how long it took to return, and "posted" where the call is not
+// implemented (Wine) and the click of the object's window was posted instead:
+//   P <HRESULT in hex>\t<milliseconds>[\tposted]
+// Usage: readwindow WINDOW-CLASS [dialog] [press NAME]
 #include <oleacc.h>
 #include <windows.h>
 
@@ -92,6 +100,64 @@ void walk(IAccessible* object, int depth) {
     }
 }
 
+// The client object of `object`'s child window or simple element named `name`, depth first, as
+// walk() reads them; or null. The result is the caller's to release.
+IAccessible* find(IAccessible* object, const std::string& name) {
+    long count = 0;
+    if (FAILED(object->get_accChildCount(&count)) || count <= 0) return nullptr;
+    std::vector<VARIANT> children(static_cast<std::size_t>(count));
+    long got = 0;
+    if (FAILED(AccessibleChildren(object, 0, count, children.data(), &got))) return nullptr;
+    IAccessible* found = nullptr;
+    for (long i = 0; i < got; ++i) {
+        VARIANT& child = children[std::size_t(i)];
+        IAccessible* inner = nullptr;
+        if (!found && child.vt == VT_DISPATCH && child.pdispVal &&
+            SUCCEEDED(child.pdispVal->QueryInterface(IID_IAccessible, reinterpret_cast<void**>(&inner)))) {
+            HWND hwnd = nullptr;
+            IAccessible* client = nullptr;
+            if (SUCCEEDED(WindowFromAccessibleObject(inner, &hwnd)) && hwnd &&
+                SUCCEEDED(AccessibleObjectFromWindow(hwnd, DWORD(OBJID_CLIENT), IID_IAccessible,
+                                                     reinterpret_cast<void**>(&client)))) {
+                inner->Release();
+                inner = client;
+            }
+            VARIANT self{};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            BSTR text = nullptr;
+            inner->get_accName(self, &text);
+            if (taken(text) == name) {
+                found = inner;
+            } else {
+                found = find(inner, name);
+                inner->Release();
+            }
+        }
+        VariantClear(&child);
+    }
+    return found;
+}
+
+// The visible top-level window that `owner` owns, or null.
+struct OwnedSearch {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK checkOwned(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<OwnedSearch*>(data);
+    if (GetWindow(window, GW_OWNER) != search->owner || !IsWindowVisible(window)) return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+HWND ownedWindow(HWND owner) {
+    OwnedSearch search{owner, nullptr};
+    EnumWindows(checkOwned, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 void windows(HWND parent, int depth) {
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
         wchar_t cls[64] = L"", text[256] = L"";
@@ -107,11 +173,27 @@ void windows(HWND parent, int depth) {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) return 2;
+    int next = 2;
+    const bool dialog = argc > next && std::wstring(argv[next]) == L"dialog";
+    next += dialog;
+    const bool press = argc == next + 2 && std::wstring(argv[next]) == L"press";
+    if (argc < 2 || argc != next + (press ? 2 : 0)) return 2;
     HWND window = FindWindowW(argv[1], nullptr);
     if (!window) {
         std::fprintf(stderr, "no window of class %ls\n", argv[1]);
         return 1;
+    }
+    if (dialog) {
+        const HWND menu = window;
+        window = ownedWindow(menu);
+        if (!window) {
+            std::fprintf(stderr, "the window of class %ls owns no visible window\n", argv[1]);
+            return 1;
+        }
+        wchar_t cls[64] = L"", title[256] = L"";
+        GetClassNameW(window, cls, 64);
+        GetWindowTextW(window, title, 256);
+        std::printf("D %s\t%s\n", utf8(cls).c_str(), utf8(title).c_str());
     }
     CoInitialize(nullptr);
     IAccessible* root = nullptr;
@@ -122,10 +204,36 @@ int wmain(int argc, wchar_t** argv) {
                      static_cast<unsigned long>(hr));
         return 1;
     }
-    walk(root, 0);
+    int status = 0;
+    if (press) {
+        const std::string name = utf8(argv[next + 1]);
+        if (IAccessible* target = find(root, name)) {
+            VARIANT self{};
+            self.vt = VT_I4;
+            self.lVal = CHILDID_SELF;
+            const DWORD started = GetTickCount();
+            const HRESULT done = target->accDoDefaultAction(self);
+            const auto took = static_cast<unsigned long>(GetTickCount() - started);
+            // Wine's oleacc has no default actions (E_NOTIMPL): the button's click is then posted
+            // as the button itself tells it, BN_CLICKED to its parent, which does not wait for it
+            // (BM_CLICK does nothing under Wine in a window that is not active).
+            HWND hwnd = nullptr;
+            const bool post =
+                done == E_NOTIMPL && SUCCEEDED(WindowFromAccessibleObject(target, &hwnd)) && hwnd &&
+                PostMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), BN_CLICKED),
+                             reinterpret_cast<LPARAM>(hwnd));
+            std::printf("P %08lx\t%lu%s\n", static_cast<unsigned long>(done), took, post ? "\tposted" : "");
+            target->Release();
+        } else {
+            std::fprintf(stderr, "no object named \"%s\"\n", name.c_str());
+            status = 1;
+        }
+    } else {
+        walk(root, 0);
+        windows(window, 0);
+    }
     root->Release();
-    windows(window, 0);
     std::fflush(stdout);
     CoUninitialize();
-    return 0;
+    return status;
 }

@@ -5,8 +5,8 @@ Usage: run.py template TEMPLATE BITS
        run.py TEST DISCMENU RECORDER SAMPLE_MEDIUM TEMPLATE
   template        makes the Wine prefix TEMPLATE once (wineboot -i) with BITS-bit (32 or 64) Wine,
                   the word size of the build; nothing when it is there
-  TEST            one of: startup, install, documents, keys, missing, screenreader (which reads the
-                  window with readwindow.exe, named by DISCMENU_READWINDOW)
+  TEST            one of: startup, install, documents, keys, missing, screenreader and message
+                  (which read and press the window with readwindow.exe, named by DISCMENU_READWINDOW)
   DISCMENU        the built discmenu.exe
   RECORDER        the built recorder.exe, a stand-in set-up program that appends its working
                   folder, its own path and its arguments to the file %DISCMENU_RECORD%
@@ -392,22 +392,48 @@ class Skipped(Exception):
     """What this Wine cannot show, said instead of a failure (ctest counts the test as skipped)."""
 
 
-def read_window(s):
-    """The window as readwindow.exe reads it through MSAA: (accessible objects, child windows), each
-    a list of (depth, fields...)."""
-    out = subprocess.run(s.wine(os.environ["DISCMENU_READWINDOW"], "DiscMenuWindow"), env=s.env,
+def run_reader(s, *args):
+    """readwindow.exe's output on the menu's window with `args` (see readwindow.cpp)."""
+    out = subprocess.run(s.wine(os.environ["DISCMENU_READWINDOW"], "DiscMenuWindow", *args), env=s.env,
                          capture_output=True, timeout=60, text=True, encoding="utf-8")
     if s.bits == 64 and out.returncode == 1 and "HRESULT 80004002" in out.stderr:
         # 64-bit Wine 8 hands no IAccessible from one process to another (E_NOINTERFACE, with
         # oleacc registered); 32-bit Wine does, and the 32-bit program is the one media carry.
         raise Skipped("64-bit Wine cannot hand the window's IAccessible to another process "
                       "(E_NOINTERFACE); the 32-bit build is read through MSAA where 32-bit Wine runs")
-    check(out.returncode == 0, f"readwindow failed ({out.returncode}): {out.stderr[-2000:]}")
-    objects, windows = [], []
-    for line in out.stdout.splitlines():
-        kind, depth, rest = line.split(" ", 2)
+    check(out.returncode == 0, f"readwindow {' '.join(args)} failed ({out.returncode}): {out.stderr[-2000:]}")
+    return out.stdout
+
+
+def read_window(s, *args):
+    """The window (or with "dialog" the one it owns) as readwindow.exe reads it through MSAA:
+    (accessible objects, child windows), each a list of (depth, fields...); after a "D" line, the
+    owned window's (class, title) comes first."""
+    objects, windows, owned = [], [], []
+    for line in run_reader(s, *args).splitlines():
+        kind, rest = line.split(" ", 1)
+        if kind == "D":
+            owned = rest.split("\t")
+            continue
+        depth, rest = rest.split(" ", 1)
         (objects if kind == "A" else windows).append((int(depth), *rest.split("\t")))
-    return objects, windows
+    return (tuple(owned), objects, windows) if owned else (objects, windows)
+
+
+def press(s, name, *where):
+    """Presses the object `name` of the menu's window (or, with "dialog", of the window it owns)
+    through MSAA's accDoDefaultAction; fails unless the call succeeds and returns at once."""
+    line = run_reader(s, *where, "press", name).strip().splitlines()[-1]
+    check(line.startswith("P "), f"readwindow gave {line!r} for pressing {name!r}")
+    result, took, *posted = line[2:].split("\t")
+    check(int(took) < ANSWER_MS, f"pressing {name!r} took {took} ms to return (a dialog run inside the call?)")
+    if int(result, 16) == E_NOTIMPL and posted == ["posted"]:
+        # Wine's oleacc implements no default action: the button's click (BN_CLICKED) was posted
+        # to its parent instead, which returns at once whatever the click does.
+        print(f"[{s.name}] accDoDefaultAction is not implemented here (E_NOTIMPL): the click of {name!r} "
+              "was posted instead")
+        return
+    check(int(result, 16) == 0, f"accDoDefaultAction on {name!r} failed: HRESULT {result}")
 
 
 def test_screenreader(s):
@@ -457,8 +483,57 @@ def test_screenreader(s):
     menu.check_alone()
 
 
+ANSWER_MS = 500  # a press through MSAA returns at once, whatever the press shows
+E_NOTIMPL = 0x80004001
+
+
+def test_message(s):
+    """A message box as a screen reader meets it through MSAA: Install pressed on an entry whose
+    set-up is missing returns at once; the box is a window that the menu owns, with its caption,
+    its text and an OK button; the menu answers meanwhile; OK returns to the menu, which goes on."""
+    medium = s.medium()
+    for setup in (medium / "editor").glob("setup.*"):  # the first entry's set-up, in every form
+        setup.unlink()
+    s.snapshots[medium] = tree_state(medium)
+    menu = s.start_menu(medium / "discmenu.exe", medium)
+    window = menu.window()
+    press(s, "Install highlighted program")
+    owned, objects, windows = wait_until(lambda: run_reader_box(s), ACTION_TIMEOUT, "the message box owned by the menu")
+    check(owned == ("#32770", CAPTION), f"the menu's message box is {owned}, expected a box titled {CAPTION!r}")
+    # Wine's oleacc gives every object the role "client": the OK button is told by its window.
+    names = [name for _, _, name, *_ in objects]
+    check(any(name.startswith('Cannot install "Text Editor"') for name in names) and "OK" in names,
+          f"the message box reads as {names}")
+    check((0, "Button", "OK", "visible") in windows, f"the message box has no OK button: {windows}")
+    menu_objects, _ = read_window(s)
+    check([name for _, _, name, *_ in menu_objects][:1] == [CAPTION] and
+          "Exit" in [name for _, _, name, *_ in menu_objects],
+          f"the menu reads as {menu_objects} while its box is open")
+    press(s, "OK", "dialog")
+    wait_until(lambda: [title for _, title in s.visible_windows(pid=menu.process.pid)] == [CAPTION],
+               ACTION_TIMEOUT, "the message box to close")
+    # The menu goes on: the next entry installs.
+    s.list_click(window, 1)
+    press(s, "Install highlighted program")
+    cards = windows_path(medium / "cards")
+    check(s.expect_runs(menu, 1) == [(cards, cards + "\\setup.exe")], f"unexpected set-up run: {s.runs()}")
+    menu.check_alone()
+    s.check_media_untouched()
+
+
+def run_reader_box(s):
+    """The window the menu owns, as read_window(s, "dialog") reads it, or None while there is none."""
+    try:
+        return read_window(s, "dialog")
+    except TestFailure as failure:
+        if "owns no visible window" in str(failure):
+            return None
+        raise
+
+
 TESTS = {
     "screenreader": test_screenreader,
+    "message": test_message,
     "startup": test_startup,
     "install": test_install,
     "sample": test_sample,
