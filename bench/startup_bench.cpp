@@ -1,16 +1,19 @@
 // Start-up benchmark: the time from process start until a program's window first gets content on
-// the X server, and the program's peak memory by then, for two programs run alternately.
+// the X server, and the program's peak memory by then, for two or more programs run alternately
+// (the menu, then the windows it is measured against).
 //
 // The first frame is watched from outside the programs, the same way for both (firstframe.h).
 // CPU time is the steadier figure on a busy machine; the elapsed time is what a user waits.
 //
-// Usage: startup_bench [--runs N] [--warmup N] [--dir FOLDER] [--verbose] PROGRAM_A PROGRAM_B
-// Prints tab-separated rows: metric, median of A, median of B, ratio A/B.
+// Usage: startup_bench [--runs N] [--warmup N] [--dir FOLDER] [--verbose] PROGRAM_A PROGRAM_B [PROGRAM...]
+// Prints tab-separated rows: metric, the median of each program, then the ratio of A's median to
+// each other program's (A/B, A/C, ...).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "alternation.h"
 #include "firstframe.h"
 
 using firstframe::median;
@@ -37,10 +40,10 @@ int main(int argc, char* argv[]) {
             programs.push_back(arg);
         }
     }
-    if (programs.size() != 2 || runs < 1) {
+    if (programs.size() < 2 || runs < 1) {
         std::fprintf(stderr,
                      "usage: startup_bench [--runs N] [--warmup N] [--dir FOLDER] [--verbose] PROGRAM_A "
-                     "PROGRAM_B\n");
+                     "PROGRAM_B [PROGRAM...]\n");
         return 2;
     }
     for (std::string& program : programs) {
@@ -51,16 +54,16 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    const int count = int(programs.size());
     Watcher watcher;
-    std::vector<Sample> samples[2];
+    std::vector<std::vector<Sample>> samples(programs.size());
     for (int i = 0; i < warmup; ++i) {
-        watcher.run(programs[0], folder);
-        watcher.run(programs[1], folder);
+        for (const std::string& program : programs) watcher.run(program, folder);
     }
-    // Alternate, and alternate which goes first, so that neither gains from the other's caching.
+    // Each round runs every program once, each round in another order, so that none gains from
+    // another's caching (alternation.h).
     for (int i = 0; i < runs; ++i) {
-        for (int k = 0; k < 2; ++k) {
-            const int which = (i % 2 == 0) ? k : 1 - k;
+        for (const int which : alternation::roundOrder(i, count)) {
             const Sample sample = watcher.run(programs[which], folder);
             samples[which].push_back(sample);
             if (verbose) {
@@ -70,23 +73,22 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    double ms[2], cpu[2], rss[2];
-    for (int k = 0; k < 2; ++k) {
-        std::vector<double> times, cpuTimes, sizes;
-        for (const Sample& s : samples[k]) {
-            times.push_back(s.ms);
-            cpuTimes.push_back(s.cpuMs);
-            sizes.push_back(double(s.maxRssKb));
+    // One row per metric: each program's median, then the first program's against each other's.
+    const auto row = [&](const char* metric, const char* format, double (*value)(const Sample&)) {
+        std::vector<double> medians;
+        for (const std::vector<Sample>& own : samples) {
+            std::vector<double> values;
+            for (const Sample& s : own) values.push_back(value(s));
+            medians.push_back(median(values));
         }
-        ms[k] = median(times);
-        cpu[k] = median(cpuTimes);
-        rss[k] = median(sizes);
-    }
-    std::printf("start-up to first frame (ms, median of %d)\t%.1f\t%.1f\t%.3f\n", runs, ms[0], ms[1],
-                ms[0] / ms[1]);
-    std::printf("CPU time to first frame (ms, median of %d)\t%.1f\t%.1f\t%.3f\n", runs, cpu[0], cpu[1],
-                cpu[0] / cpu[1]);
-    std::printf("peak memory at first frame (max RSS, KB, median of %d)\t%.0f\t%.0f\t%.3f\n", runs, rss[0],
-                rss[1], rss[0] / rss[1]);
+        std::printf("%s, median of %d)", metric, runs);
+        for (const double m : medians) std::printf(format, m);
+        for (int k = 1; k < count; ++k) std::printf("\t%.3f", medians[0] / medians[k]);
+        std::printf("\n");
+    };
+    row("start-up to first frame (ms", "\t%.1f", [](const Sample& s) { return s.ms; });
+    row("CPU time to first frame (ms", "\t%.1f", [](const Sample& s) { return s.cpuMs; });
+    row("peak memory at first frame (max RSS, KB", "\t%.0f",
+        [](const Sample& s) { return double(s.maxRssKb); });
     return 0;
 }
