@@ -966,7 +966,7 @@ def step_layout(p):
     check(len(icu) == 1, f"expected one ICU data library in discmenu/lib, found {icu}")
     order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/discmenu-app.so",
              "/discmenu/discmenu-gtk.so", "/discmenu/bundle.pack", "/discmenu/preload.list"] + \
-        ["/discmenu/" + x for x in listed] + ["/discmenu/lib/" + icu[0]]
+        ["/discmenu/" + listed[0], "/discmenu/lib/" + icu[0]] + ["/discmenu/" + x for x in listed[1:]]
     check(names[first:first + len(order)] == order,
           f"the image lays out {names[first:first + len(order)]} after its directories, expected {order}")
 
