@@ -837,15 +837,17 @@ def step_iso(p):
     extract = run(["xorriso", "-osirrox", "on", "-indev", p.iso, "-extract", "/", tree])
     check(extract.returncode == 0, f"cannot extract the image: {extract.stderr}")
     # What a start reads lies first and together, in the order it is read: autorun.sh, the
-    # catalogue, the launcher, the two menus, the bundle's pack, preload.list, and the files of
-    # preload.list (read instead of the pack where that does not serve).
+    # catalogue, the launcher, the two menus, the bundle's pack, preload.list, the X11 plugin and
+    # ICU's data (read next by a start from the pack), and the other files of preload.list (read
+    # instead of the pack where that does not serve).
     lba = run(["xorriso", "-indev", p.iso, "-find", "/", "-type", "f", "-exec", "report_lba", "--"]).stdout
     extents = {m.group(3): (int(m.group(1)), int(m.group(2)))
                for m in re.finditer(r"^File data lba:\s*\d+\s*,\s*(\d+)\s*,\s*(\d+)\s*,\s*\d+\s*,\s*'([^']*)'", lba, re.M)}
+    listed = ["/discmenu/" + x for x in dict.fromkeys(line.split("\t")[0] for line in
+                                                      (p.bundle / "preload.list").read_text().splitlines())]
+    icu = ["/discmenu/lib/" + x.name for x in (p.bundle / "lib").glob("libicudata.so.*")]
     order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/discmenu-app.so", "/discmenu/discmenu-gtk.so",
-             "/discmenu/bundle.pack", "/discmenu/preload.list"] + \
-        ["/discmenu/" + x for x in dict.fromkeys(line.split("\t")[0] for line in
-                                                 (p.bundle / "preload.list").read_text().splitlines())]
+             "/discmenu/bundle.pack", "/discmenu/preload.list"] + listed[:1] + icu + listed[1:]
     check(all(name in extents for name in order), f"the image's layout report lacks files of {order}: {lba}")
     for before, after in zip(order, order[1:]):
         start, blocks = extents[before]
@@ -966,7 +968,7 @@ def step_layout(p):
     check(len(icu) == 1, f"expected one ICU data library in discmenu/lib, found {icu}")
     order = ["/autorun.sh", "/contents.inf", "/discmenu/discmenu", "/discmenu/discmenu-app.so",
              "/discmenu/discmenu-gtk.so", "/discmenu/bundle.pack", "/discmenu/preload.list"] + \
-        ["/discmenu/" + x for x in listed] + ["/discmenu/lib/" + icu[0]]
+        ["/discmenu/" + listed[0], "/discmenu/lib/" + icu[0]] + ["/discmenu/" + x for x in listed[1:]]
     check(names[first:first + len(order)] == order,
           f"the image lays out {names[first:first + len(order)]} after its directories, expected {order}")
 
