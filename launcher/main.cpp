@@ -15,7 +15,8 @@
 // libraries are all loaded already: they are loaded once. Each menu library is read whole, in one
 // sequential pass, before its check reads its tables: the check and the loader then find it in
 // memory, where they would otherwise reach a CD drive in several runs out of order, each a seek
-// (launcher/preload.h). Before it loads a menu library, the
+// (launcher/preload.h); the Qt one only where the system's Qt core loads, so that a desktop
+// without Qt reads just its tables on the way to GTK. Before it loads a menu library, the
 // launcher compares the C library that library needs with the running one (launcher/glibc.h), so
 // that an older system gets a message, not the loader's error.
 //
@@ -57,6 +58,7 @@
 #include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -204,10 +206,27 @@ bool readNeeds(const char* library, launcher::ElfNeeds& needs, launcher::Toolkit
     return false;
 }
 
+// True unless the system's loader cannot load the Qt core library every Qt menu library needs.
+// Asked in a child process, so that nothing of Qt is loaded in this one (the Qt check below loads
+// it where it serves); a child that cannot be started counts as "loads". It only chooses whether
+// the Qt library is read ahead whole: what serves is decided from the library's own needs.
+bool qtCoreLoads() {
+    const pid_t child = fork();
+    if (child < 0) return true;
+    if (child == 0) _exit(dlopen("libQt6Core.so.6", RTLD_LAZY | RTLD_LOCAL) ? 0 : 1);
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return true;
+    }
+    return !WIFEXITED(status) || WEXITSTATUS(status) == 0;
+}
+
 // Checks whether the desktop's own Qt serves the menu library `library` (see the top of this file);
 // its libraries are then loaded, for all to use. Always leaves a finding in `found`.
 void checkSystemQt(const char* library, launcher::ToolkitFacts& found) {
-    launcher::readAhead(library);
+    // Where the system has no Qt core library the check reads only the library's tables (its head
+    // and its tail) and fails; reading it whole would cost a GTK start from a CD its full length.
+    if (qtCoreLoads()) launcher::readAhead(library);
     launcher::ElfNeeds needs;
     if (!readNeeds(library, needs, found)) return;
     const bool served = librariesServe(needs, found);

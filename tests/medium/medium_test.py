@@ -763,6 +763,23 @@ def expect_message(p, medium, name, words, absent=(), **user):
             check(word not in said, f"{name}: the message names {word!r}:\n{said}")
 
 
+def evict(path):
+    """Drops `path` from the page cache (written out first: dirty pages stay)."""
+    fd = os.open(path, os.O_RDONLY)
+    try:
+        os.fsync(fd)
+        os.posix_fadvise(fd, 0, 0, os.POSIX_FADV_DONTNEED)
+    finally:
+        os.close(fd)
+
+
+def share_cached(path):
+    """How much of `path` is in the page cache, 0 to 1 (fincore)."""
+    result = run(["fincore", "--bytes", "--noheadings", "--output", "RES", str(path)])
+    check(result.returncode == 0, f"fincore cannot tell what of {path} is cached: {result.stderr}")
+    return int(result.stdout.split()[0]) / max(1, path.stat().st_size)
+
+
 def step_hidden_inside(p):
     """The launcher's paths where the desktop lacks more and more: hidden one after the other are
     the system Qt's plugins, its libraries (and those the bundle carries), GTK 3, and two libraries
@@ -779,13 +796,26 @@ def step_hidden_inside(p):
 
     # The system's Qt loads but has no X11 plugin: the Qt check has loaded Qt's libraries, so the
     # launcher starts afresh for GTK; the menu on GTK holds no Qt library.
+    # The Qt check reads the Qt menu library whole (one pass, for the loader) where Qt's core loads,
+    # and only its tables where it does not: a GTK start from a CD then skips the rest of it.
+    qt_menu = medium / "discmenu" / "discmenu-app.so"
+
+    def expect_qt_menu_read(name, whole):
+        share = share_cached(qt_menu)
+        check(share > 0.9 if whole else share < 0.5,
+              f"{name}: {share:.0%} of {qt_menu.name} was read, expected {'all' if whole else 'its tables alone'}")
+
     hide([f"{SYSTEM_LIBS}/qt6"])
+    evict(qt_menu)
     expect_window(p, medium, "hidden-plugin", "gtk", ["runs on the system's GTK 3", "has no X11 platform plugin"], user)
+    expect_qt_menu_read("hidden-plugin", whole=True)
 
     # No Qt on the system: GTK by itself; the bundled Qt when told; Qt told but missing says so.
     hide(system_copies(["libQt6*.so*"]))
     check_hidden(["libQt6Core.so.6", "libQt6Widgets.so.6"])
+    evict(qt_menu)
     expect_window(p, medium, "hidden-qt", "gtk", ["runs on the system's GTK 3", "the system lacks libQt6"], user)
+    expect_qt_menu_read("hidden-qt", whole=False)
     expect_window(p, medium, "hidden-qt-bundled", "bundled-qt", ["runs on the bundled Qt (DISCMENU_TOOLKIT=bundled)"],
                   dict(user, DISCMENU_TOOLKIT="bundled"))
     expect_message(p, medium, "hidden-qt-told", ["on the system's Qt (DISCMENU_TOOLKIT=qt)", "libQt6"],
