@@ -167,8 +167,9 @@ void decideAlone(const Facts& facts, Decision& out) {
     describeNoToolkit(facts.gtk.missing, gtkReason, qtReason, bundleReason, out.message, sizeof out.message);
 }
 
-// The findings a Qt check can make after it has loaded some of Qt, by their names in DISCMENU_NOT_QT,
-// with how many details each has and whether the first must be given.
+// The findings a Qt check can make after it has loaded some of Qt (its core library loads first,
+// before the menu library is read), by their names in DISCMENU_NOT_QT, with how many details each
+// has and whether the first must be given.
 struct StateFinding {
     Finding finding;
     const char* name;
@@ -176,6 +177,8 @@ struct StateFinding {
     bool firstNeeded;
 };
 constexpr StateFinding kStateFindings[] = {
+    {Finding::kUnreadable, "unreadable", 1, true},
+    {Finding::kOldGlibc, "old-glibc", 1, true},
     {Finding::kLibraryMissing, "library-missing", 3, true},
     {Finding::kSymbolMissing, "symbol-missing", 3, true},
     {Finding::kNoPluginFolder, "no-plugin-folder", 0, false},

@@ -19,7 +19,10 @@
 
 namespace launcher {
 
-constexpr const char kBundledCore[] = "lib/libQt6Core.so.6";  // present when the medium carries Qt
+#define DISCMENU_QT_CORE "libQt6Core.so.6"
+constexpr const char kQtCore[] = DISCMENU_QT_CORE;              // the Qt library every other one of Qt needs
+constexpr const char kBundledCore[] = "lib/" DISCMENU_QT_CORE;  // present when the medium carries Qt
+#undef DISCMENU_QT_CORE
 constexpr unsigned kGtkMinor = 24;               // GTK 3.24: the oldest the GTK menu is built for
 constexpr std::size_t kDetail = PATH_MAX + 512;  // one path or loader message a finding quotes
 constexpr std::size_t kReason = 2 * kDetail;     // one finding as a sentence

@@ -15,15 +15,16 @@
 // libraries are all loaded already: they are loaded once. Each menu library is read whole, in one
 // sequential pass, before its check reads its tables: the check and the loader then find it in
 // memory, where they would otherwise reach a CD drive in several runs out of order, each a seek
-// (launcher/preload.h); the Qt one only where the system's Qt core loads, so that a desktop
-// without Qt reads just its tables on the way to GTK. Before it loads a menu library, the
+// (launcher/preload.h). The Qt check loads Qt's core library first: a desktop without it reads
+// nothing of the Qt menu library on the way to GTK. Before it loads a menu library, the
 // launcher compares the C library that library needs with the running one (launcher/glibc.h), so
 // that an older system gets a message, not the loader's error.
 //
 // One process never holds two toolkits, nor the system's Qt beside the bundled one:
 //   - a Qt check that fails after loading some of the system's Qt libraries (an older Qt 6, one
-//     without its X11 plugin) starts the launcher afresh (exec, same process) to check GTK, with
-//     DISCMENU_NOT_QT carrying when the first run started and what its Qt check found, in the
+//     without its X11 plugin, a menu library that needs a newer C library than the system's,
+//     which is found after Qt's core has loaded) starts the launcher afresh (exec, same process) to check
+//     GTK, with DISCMENU_NOT_QT carrying when the first run started and what its Qt check found, in the
 //     strict encoding of launcher/decision.h (a value it does not read counts as none). Where
 //     the desktop has no Qt at all, nothing of Qt loads and GTK is checked at once. (Re-running
 //     costs one exec of this small program, whose pages are in memory: cheap, and only on
@@ -58,7 +59,6 @@
 #include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -155,6 +155,26 @@ bool systemPluginFolder(char* out) {
     return true;
 }
 
+// Loads `soname` from the system, for all to use (RTLD_GLOBAL). Where it does not load, the
+// library the loader names (`soname` itself or one it needs) goes to `found.missing`, and, when
+// `first`, the finding kLibraryMissing to `found`. Notes in `found.loadedQt` a library of Qt that
+// loaded.
+bool loadFromSystem(const char* soname, launcher::ToolkitFacts& found, bool first) {
+    if (dlopen(soname, RTLD_LAZY | RTLD_GLOBAL)) {
+        if (std::strncmp(soname, "libQt", 5) == 0) found.loadedQt = true;
+        return true;
+    }
+    const char* said = dlerror();
+    char name[launcher::MissingLibraries::kName];
+    const bool named = said && launcher::missingFromLoaderError(soname, said, name);
+    found.missing.add(named ? name : soname);
+    if (first) {
+        found.set(Finding::kLibraryMissing, named ? name : soname,
+                  named && std::strcmp(name, soname) != 0 ? soname : "", said);
+    }
+    return false;
+}
+
 // Loads every library `needs` names from the system and looks up every symbol version it imports
 // (dlopen, dlvsym): the system's own loader answers. Libraries that do not load go to
 // `found.missing`; `found.loadedQt` tells whether a library of Qt stayed loaded (a fresh run must
@@ -163,19 +183,7 @@ bool systemPluginFolder(char* out) {
 bool librariesServe(const launcher::ElfNeeds& needs, launcher::ToolkitFacts& found) {
     bool failed = false;
     for (int i = 0; i < needs.neededCount; ++i) {
-        const char* soname = needs.needed[i];
-        if (dlopen(soname, RTLD_LAZY | RTLD_GLOBAL)) {
-            if (std::strncmp(soname, "libQt", 5) == 0) found.loadedQt = true;
-            continue;
-        }
-        const char* said = dlerror();
-        char name[launcher::MissingLibraries::kName];
-        const bool named = said && launcher::missingFromLoaderError(soname, said, name);
-        found.missing.add(named ? name : soname);
-        if (failed) continue;
-        failed = true;
-        found.set(Finding::kLibraryMissing, named ? name : soname,
-                  named && std::strcmp(name, soname) != 0 ? soname : "", said);
+        if (!loadFromSystem(needs.needed[i], found, !failed)) failed = true;
     }
     if (failed) return false;
     for (int i = 0; i < needs.symbolCount; ++i) {
@@ -206,27 +214,14 @@ bool readNeeds(const char* library, launcher::ElfNeeds& needs, launcher::Toolkit
     return false;
 }
 
-// True unless the system's loader cannot load the Qt core library every Qt menu library needs.
-// Asked in a child process, so that nothing of Qt is loaded in this one (the Qt check below loads
-// it where it serves); a child that cannot be started counts as "loads". It only chooses whether
-// the Qt library is read ahead whole: what serves is decided from the library's own needs.
-bool qtCoreLoads() {
-    const pid_t child = fork();
-    if (child < 0) return true;
-    if (child == 0) _exit(dlopen("libQt6Core.so.6", RTLD_LAZY | RTLD_LOCAL) ? 0 : 1);
-    int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) return true;
-    }
-    return !WIFEXITED(status) || WEXITSTATUS(status) == 0;
-}
-
 // Checks whether the desktop's own Qt serves the menu library `library` (see the top of this file);
 // its libraries are then loaded, for all to use. Always leaves a finding in `found`.
 void checkSystemQt(const char* library, launcher::ToolkitFacts& found) {
-    // Where the system has no Qt core library the check reads only the library's tables (its head
-    // and its tail) and fails; reading it whole would cost a GTK start from a CD its full length.
-    if (qtCoreLoads()) launcher::readAhead(library);
+    // Qt's core first, which the Qt menu library needs like every other library of Qt: where the
+    // system lacks it, nothing of the menu library is read (a GTK start from a CD would otherwise
+    // seek to it), and where it loads, the library is read whole, in one pass, before its tables.
+    if (!loadFromSystem(launcher::kQtCore, found, true)) return;
+    launcher::readAhead(library);
     launcher::ElfNeeds needs;
     if (!readNeeds(library, needs, found)) return;
     const bool served = librariesServe(needs, found);

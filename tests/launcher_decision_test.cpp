@@ -121,6 +121,7 @@ std::string earlierRun(Finding finding, const char* detail) {
 
 TEST(LauncherDecision, TakesThePathTheFactsAllowAndSaysWhy) {
     const std::string noPlugin = earlierRun(Finding::kNoPlugin, kPluginPath);
+    const std::string qtGlibc = earlierRun(Finding::kOldGlibc, "2.34");
     const std::string qtLacks = std::string("the system lacks libQt6Widgets.so.6 (") + kNoWidgets + ")";
     const std::string gtkLacks = std::string("the system lacks libgtk-3.so.0 (") + kNoGtk + ")";
     const std::string oldGlibc = " needs the C library glibc 2.34 or newer; this system has glibc 2.31";
@@ -194,6 +195,13 @@ TEST(LauncherDecision, TakesThePathTheFactsAllowAndSaysWhy) {
          "runs on nothing: the menu on the system's Qt" + oldGlibc + "; the menu on GTK 3" + oldGlibc +
              "; the Qt this medium carries needs a newer C library",
          "the menu cannot start: the menu on GTK 3" + oldGlibc},
+        {"fresh run after qt's core loaded, old C library: nothing",
+         {.gtk = Finding::kOldGlibc, .earlier = qtGlibc.c_str()},
+         "gtk bundle",
+         Step::kTell,
+         "runs on nothing: the menu on the system's Qt" + oldGlibc + "; the menu on GTK 3" + oldGlibc +
+             "; the Qt this medium carries needs a newer C library",
+         ""},
         {"old gtk, no bundle",
          {.qt = Finding::kLibraryMissing, .gtk = Finding::kGtkTooOld, .carried = false},
          "qt gtk bundle",
@@ -360,6 +368,12 @@ TEST(LauncherDecision, TheFreshRunReadsBackWhatTheQtCheckFound) {
          "the system lacks libxcb-cursor.so.0, which libqxcb.so needs (libxcb-cursor.so.0: cannot open: No "
          "such "
          "file)"},
+        {Finding::kOldGlibc,
+         {"2.38", "", ""},
+         "the menu needs the C library glibc 2.38 or newer; this system has glibc 2.36"},
+        {Finding::kUnreadable,
+         {"discmenu-app.so: not an ELF file", "", ""},
+         "discmenu-app.so: not an ELF file"},
         {Finding::kSymbolMissing,
          {"_ZN7QWidget4showEv", "Qt_6.5", "libQt6Widgets.so.6"},
          "the system's libraries lack _ZN7QWidget4showEv of version Qt_6.5 from libQt6Widgets.so.6"},
@@ -394,7 +408,7 @@ TEST(LauncherDecision, TheFreshRunReadsBackWhatTheQtCheckFound) {
     }
     // Only a finding that leaves Qt loaded starts a fresh run; a state that does not fit is refused.
     auto qt = std::make_unique<ToolkitFacts>();
-    for (Finding none : {Finding::kServes, Finding::kOldGlibc, Finding::kUnreadable, Finding::kUnknown}) {
+    for (Finding none : {Finding::kServes, Finding::kNoMenu, Finding::kGtkTooOld, Finding::kUnknown}) {
         qt->set(none, "2.34");
         char state[256];
         EXPECT_FALSE(launcher::encodeEarlierRun(1, *qt, state, sizeof state));
@@ -416,7 +430,7 @@ TEST(LauncherDecision, AMalformedFreshStateCountsAsNone) {
         "1:5.5:no-plugin:/x::",
         "1:1234567890123456789:no-plugin:/x::",
         "1:5:no-plugins:/x::",
-        "1:5:old-glibc:2.34::",  // a finding that loads no Qt
+        "1:5:gtk-too-old:3.22::",  // a finding that loads no Qt
         "1:5:serves:::",
         "1:5:no-plugin:/x:",
         "1:5:no-plugin:/x:::",
