@@ -95,13 +95,17 @@ std::optional<Image> decodeBitmap(Bytes file) {
     return decodeDib(dib, pixelsAt - 14, false);
 }
 
-std::optional<Image> decodeIcon(Bytes file) {
+Bytes iconImage(Bytes file) {
     // The directory: reserved 0, type 1 (icon), image count; then 16 bytes per image, whose last
     // two fields are the image's size and its offset in the file.
-    if (file.size() < 22 || u16(file, 0) != 0 || u16(file, 2) != 1 || u16(file, 4) == 0) return std::nullopt;
+    if (file.size() < 22 || u16(file, 0) != 0 || u16(file, 2) != 1 || u16(file, 4) == 0) return {};
     const std::uint32_t size = u32(file, 14), offset = u32(file, 18);
-    if (offset > file.size() || size > file.size() - offset) return std::nullopt;
-    const Bytes dib = file.subspan(offset, size);
+    if (offset > file.size() || size > file.size() - offset) return {};
+    return file.subspan(offset, size);
+}
+
+std::optional<Image> decodeIcon(Bytes file) {
+    const Bytes dib = iconImage(file);
     if (dib.size() >= 4 && dib[0] == 0x89 && dib[1] == 'P' && dib[2] == 'N' && dib[3] == 'G')
         return std::nullopt;
     return decodeDib(dib, 0, true);

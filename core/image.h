@@ -20,6 +20,10 @@ struct Image {
 // nothing when the bytes are not one or are cut short.
 std::optional<Image> decodeBitmap(std::span<const std::uint8_t> file);
 
+// The bytes of the first image of a Windows icon file (a bitmap without its file header, or a PNG
+// image); empty when the bytes are not an icon's directory or it points outside them.
+std::span<const std::uint8_t> iconImage(std::span<const std::uint8_t> file);
+
 // The first image of a Windows icon file, stored as a bitmap (1 to 32 bits per pixel) with its
 // transparency mask applied; nothing when the bytes are not such an icon (a PNG image inside an
 // icon is not read here).

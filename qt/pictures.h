@@ -1,7 +1,7 @@
 #pragma once
-// The window's two pictures, read with Qt's built-in bitmap decoder only. Left to itself, Qt would
-// offer each file to every image plug-in (loading them all) before its own decoders, and the icon
-// would need the ico plug-in; at start-up that is time and memory for nothing.
+// The window's two pictures, decoded by the toolkit-free decoder the other windows use too
+// (core/image.h). Qt's own image reader would look through its image plug-ins first (the icon
+// would need the ico plug-in), which at start-up is time for nothing.
 #include <QImage>
 #include <QString>
 
