@@ -529,6 +529,11 @@ void MenuWindow::setCaption(const std::string& text) {
 void MenuWindow::setText(Control control, const std::string& text) {
     Item& entry = item(control);
     if (!entry.hwnd || !entry.row) return;
+    // Start-up may set a box to the text it already holds (the first program's details, once for
+    // the highlight and once from the table): before the window shows, the box is then left as it
+    // is, as setting it again would leave it, without laying the text out again. Once shown,
+    // setting a text also scrolls the box back to its top.
+    if (text == entry.text && !IsWindowVisible(hwnd_)) return;
     entry.text = text;
     const bool multiLine = entry.row->kind == Kind::MultiLineTextBox;
     SetWindowTextW(entry.hwnd, widen(multiLine ? withCrLf(text) : text).c_str());
