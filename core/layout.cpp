@@ -77,6 +77,29 @@ std::span<const Control> keyboardOrder() {
     return {order.first.data(), order.second};
 }
 
+std::span<const Control> stackingOrder() {
+    static const auto order = [] {
+        // How many containers lie between a row and the window.
+        const auto depth = [](const ControlRow& row) {
+            int levels = 0;
+            for (Control c = row.container; c != Control::Window; c = rowOf(c).container) ++levels;
+            return levels;
+        };
+        std::array<const ControlRow*, std::size(rows)> sorted{};
+        for (std::size_t i = 0; i < std::size(rows); ++i) sorted[i] = &rows[i];
+        // Stable: labels keep the design's order among themselves.
+        std::stable_sort(sorted.begin(), sorted.end(), [&](const ControlRow* a, const ControlRow* b) {
+            if (depth(*a) != depth(*b)) return depth(*a) < depth(*b);
+            if (liesBeneath(*a) != liesBeneath(*b)) return liesBeneath(*b);
+            return !liesBeneath(*a) && a->tabIndex < b->tabIndex;
+        });
+        std::array<Control, std::size(rows)> made{};
+        for (std::size_t i = 0; i < std::size(rows); ++i) made[i] = sorted[i]->control;
+        return made;
+    }();
+    return order;
+}
+
 std::optional<Control> nextFocus(std::optional<Control> from, bool forward,
                                  const std::function<bool(Control)>& canTakeFocus) {
     const std::span<const Control> order = keyboardOrder();

@@ -92,6 +92,13 @@ const ControlRow& rowOf(Control control);
 // The controls that take the focus, in the keyboard order of their tab index.
 std::span<const Control> keyboardOrder();
 
+// The rows in the order a front end creates them where each new control is stacked beneath the
+// ones already in its container (Win32), so that they need no restacking afterwards: every
+// container before the controls it holds; within one container, from the front to the back: the
+// controls that are not labels by tab index (the order a screen reader reads them in), then the
+// labels, which lie beneath them, in the design's order.
+std::span<const Control> stackingOrder();
+
 // Where Tab (`forward`) or Shift+Tab takes the focus from `from`: the next control in the
 // keyboard order, wrapping around at either end, that `canTakeFocus` (visible and enabled now).
 // From no control or one outside the order, Tab goes to the first and Shift+Tab to the last.

@@ -22,6 +22,40 @@ TEST(WindowRules, KeyboardOrderIsTheTabIndexOfEveryControlThatTakesTheFocus) {
                                                "Command4", "List1", "Text1", "Text2"}));
 }
 
+TEST(WindowRules, StackingOrderPutsContainersFirstAndEachContainersControlsFrontToBack) {
+    // Per container, its controls from the front to the back: the boxes, buttons and panels by
+    // tab index (a screen reader's reading order), then the labels beneath them.
+    struct Case {
+        Control container;
+        std::vector<std::string> frontToBack;
+    };
+    const Case cases[] = {
+        {Control::Window, {"Picture1", "Frame1", "Frame2", "Frame3", "Frame4", "Frame5", "Label6"}},
+        {Control::InstallPanel, {"Command5"}},
+        {Control::ButtonPanel, {"Command1", "Command2", "Command3", "Command4"}},
+        {Control::ListPanel, {"List1", "Label7", "Label1"}},
+        {Control::SizePanel, {"Text1", "Label2"}},
+        {Control::DescriptionPanel, {"Text2", "Label4", "Label5", "Label3"}},
+    };
+    const std::span<const Control> order = core::stackingOrder();
+    ASSERT_EQ(order.size(), core::layoutTable().size());
+    std::set<Control> made;
+    for (Control c : order) {
+        const Control container = core::rowOf(c).container;
+        EXPECT_TRUE(container == Control::Window || made.contains(container))
+            << core::rowOf(c).name << " before its container";
+        EXPECT_TRUE(made.insert(c).second) << core::rowOf(c).name << " twice";
+    }
+    for (const Case& c : cases) {
+        std::vector<std::string> names;
+        for (Control k : order) {
+            if (core::rowOf(k).container == c.container) names.push_back(core::rowOf(k).name);
+        }
+        EXPECT_EQ(names, c.frontToBack)
+            << "in " << (c.container == Control::Window ? "the window" : nameOf(c.container));
+    }
+}
+
 TEST(WindowRules, TabAndShiftTabWrapAndSkipWhatCannotTakeTheFocus) {
     struct Case {
         std::optional<Control> from;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <optional>
-#include <vector>
 
 #include "core/layout.h"
 #include "core/menu.h"
@@ -99,6 +98,7 @@ MenuWindow::~MenuWindow() {
         if (font) DeleteObject(font);
     }
     if (picture_) DeleteObject(picture_);
+    if (measuring_) DeleteDC(measuring_);
 }
 
 void MenuWindow::registerClasses() {
@@ -126,8 +126,12 @@ void MenuWindow::registerClasses() {
     RegisterClassExW(&picture);
 }
 
+// The controls are made in the core's stacking order: each new child window goes beneath its
+// siblings, so they end up stacked as a screen reader must find them without being moved again
+// (under Wine every move is a round trip to its server).
 void MenuWindow::createControls() {
-    for (const core::ControlRow& row : core::layoutTable()) {
+    for (Control control : core::stackingOrder()) {
+        const core::ControlRow& row = core::rowOf(control);
         Item& entry = item(row.control);
         entry.row = &row;
         entry.text = row.caption;
@@ -189,9 +193,14 @@ void MenuWindow::createControls() {
             }
         }
 
-        const core::PixelRect r = core::pixelRect(row, dpi_);
+        core::PixelRect r = core::pixelRect(row, dpi_);
         entry.rect = RECT{r.x, r.y, r.x + r.width, r.y + r.height};
         HWND parent = item(row.container).hwnd;
+        // A one-line label is made as wide as its text at once.
+        if (isLabel(row)) {
+            fitLabel(entry);
+            r.width = entry.rect.right - entry.rect.left;
+        }
         if (row.kind == Kind::MultiLineTextBox) initial = widen(withCrLf(row.caption));
         if (row.kind == Kind::Picture) initial = widen(core::accessibleName(row.control));
         const Control namedBy = core::accessibleNameFrom(row.control);
@@ -204,40 +213,27 @@ void MenuWindow::createControls() {
             CreateWindowExW(exStyle, cls, initial.c_str(), style, r.x, r.y, r.width, r.height, parent,
                             reinterpret_cast<HMENU>(INT_PTR(FirstId + int(row.control))), instance_, nullptr);
         if (!entry.hwnd) continue;
-        SetWindowLongPtrW(entry.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        // The window procedures of the panels and the picture find the window through it.
+        if (row.kind == Kind::Frame || row.kind == Kind::Picture)
+            SetWindowLongPtrW(entry.hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         if (row.font != core::FontKind::None) {
             SendMessageW(entry.hwnd, WM_SETFONT, WPARAM(fonts_[std::size_t(row.font)]), FALSE);
         }
-        if (isLabel(row)) fitLabel(entry);
     }
 
-    stackControls();
+    cutOverlaps();
     lastFocus_ = item(Control::Picture).hwnd;
 }
 
 // A screen reader reads a window's controls in z-order, and names an unnamed edit or list box from
-// the static just before it: the stacking is the keyboard order, each box right after a hidden
-// static with its name (hidden, so no pixel changes; Windows' own rule, so every screen reader
-// and Windows version follows it, where the accessibility annotations need COM and oleacc in the
-// menu and are not honoured everywhere), and the labels beneath everything.
-void MenuWindow::stackControls() {
-    constexpr UINT keep = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-    std::vector<const core::ControlRow*> rows;
-    for (const core::ControlRow& row : core::layoutTable()) {
-        if (!core::liesBeneath(row)) rows.push_back(&row);
-    }
-    std::stable_sort(rows.begin(), rows.end(), [](auto* a, auto* b) { return a->tabIndex > b->tabIndex; });
-    for (const core::ControlRow* row : rows) {
-        SetWindowPos(item(row->control).hwnd, HWND_TOP, 0, 0, 0, 0, keep);
-        if (HWND namer = item(row->control).namer) SetWindowPos(namer, HWND_TOP, 0, 0, 0, 0, keep);
-    }
-    for (const core::ControlRow& row : core::layoutTable()) {
-        if (core::liesBeneath(row)) SetWindowPos(item(row.control).hwnd, HWND_BOTTOM, 0, 0, 0, 0, keep);
-    }
-
-    // Where overlapping controls stack the other way round in FrontOrder (the description panel in
-    // front of the list and size panels, whose last pixel row it covers), the part they share is
-    // cut out of the one above, so that the one in front shows there as before.
+// the static just before it: the controls are stacked in keyboard order (createControls()), each
+// box right after a hidden static with its name (hidden, so no pixel changes; Windows' own rule,
+// so every screen reader and Windows version follows it, where the accessibility annotations need
+// COM and oleacc in the menu and are not honoured everywhere), and the labels beneath everything.
+// Where overlapping controls stack the other way round in FrontOrder (the description panel in
+// front of the list and size panels, whose last pixel row it covers), the part they share is cut
+// out of the one above, so that the one in front shows there as before.
+void MenuWindow::cutOverlaps() {
     for (std::size_t front = 0; front < std::size(core::FrontOrder); ++front) {
         const Item& above = item(core::FrontOrder[front]);
         HRGN region = nullptr;
@@ -259,24 +255,33 @@ void MenuWindow::stackControls() {
     }
 }
 
+HDC MenuWindow::measuringDc() {
+    if (!measuring_) measuring_ = CreateCompatibleDC(nullptr);
+    return measuring_;
+}
+
 void MenuWindow::fitLabel(Item& entry) {
     if (core::wrapsText(*entry.row)) return;
-    HDC dc = GetDC(entry.hwnd);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(entry.hwnd, WM_GETFONT, 0, 0)));
-    const std::wstring text = widen(entry.text);
+    // Measured in a memory DC with the label's font: the same extent as in the label's own DC,
+    // without asking the window system for one.
     SIZE extent{};
-    GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent);
-    SelectObject(dc, old);
-    ReleaseDC(entry.hwnd, dc);
+    if (HDC dc = measuringDc()) {
+        HGDIOBJ old = SelectObject(dc, fonts_[std::size_t(entry.row->font)]);
+        const std::wstring text = widen(entry.text);
+        GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &extent);
+        SelectObject(dc, old);
+    }
 
     RECT parent{};
-    GetClientRect(GetParent(entry.hwnd), &parent);
+    GetClientRect(item(entry.row->container).hwnd, &parent);
     const LONG room = parent.right - entry.rect.left;
     const LONG wanted = std::min<LONG>(extent.cx, room);
     if (wanted > entry.rect.right - entry.rect.left) {
         entry.rect.right = entry.rect.left + wanted;
-        SetWindowPos(entry.hwnd, nullptr, 0, 0, wanted, entry.rect.bottom - entry.rect.top,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        if (entry.hwnd) {
+            SetWindowPos(entry.hwnd, nullptr, 0, 0, wanted, entry.rect.bottom - entry.rect.top,
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
     }
 }
 
@@ -505,6 +510,13 @@ void MenuWindow::moveFocus(int step) {
 
 // --- core::Window ----------------------------------------------------------------------------
 
+// Before the window first shows, nothing is drawn yet and showing it paints everything: a control
+// changed then needs no repainting of its own (and under Wine asking for one is a round trip to
+// its server).
+void MenuWindow::repaint(HWND control) {
+    if (IsWindowVisible(hwnd_)) InvalidateRect(control, nullptr, TRUE);
+}
+
 void MenuWindow::setCaption(const std::string& text) {
     if (hwnd_) SetWindowTextW(hwnd_, widen(text).c_str());
     // The picture is named by the caption (its window text is never drawn).
@@ -517,12 +529,17 @@ void MenuWindow::setCaption(const std::string& text) {
 void MenuWindow::setText(Control control, const std::string& text) {
     Item& entry = item(control);
     if (!entry.hwnd || !entry.row) return;
+    // Start-up may set a box to the text it already holds (the first program's details, once for
+    // the highlight and once from the table): before the window shows, the box is then left as it
+    // is, as setting it again would leave it, without laying the text out again. Once shown,
+    // setting a text also scrolls the box back to its top.
+    if (text == entry.text && !IsWindowVisible(hwnd_)) return;
     entry.text = text;
     const bool multiLine = entry.row->kind == Kind::MultiLineTextBox;
     SetWindowTextW(entry.hwnd, widen(multiLine ? withCrLf(text) : text).c_str());
     if (isLabel(*entry.row)) {
         fitLabel(entry);
-        InvalidateRect(entry.hwnd, nullptr, TRUE);
+        repaint(entry.hwnd);
     }
 }
 
@@ -544,7 +561,7 @@ void MenuWindow::setColour(Control control, core::ColourRole role, core::Colour 
     } else if (control != Control::Window) {
         entry.foreground.set(colour, false);
     }
-    InvalidateRect(entry.hwnd, nullptr, TRUE);
+    repaint(entry.hwnd);
 }
 
 void MenuWindow::addListItem(const std::string& text) {

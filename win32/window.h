@@ -78,12 +78,15 @@ private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void registerClasses();
     void createControls();
-    void stackControls();
+    void cutOverlaps();
     void onCommand(Item& item, int code);
     LRESULT onControlColour(HDC dc, HWND control);
     void paintPicture(HWND hwnd);
     void moveFocus(int step);
+    // Widens a one-line label to its text, up to its container's right edge; never narrows it.
     void fitLabel(Item& item);
+    HDC measuringDc();           // made on first use, kept for the window's life
+    void repaint(HWND control);  // erases and redraws it, once the window shows
     Item* itemOf(HWND hwnd);
     Item& item(core::Control control) { return items_[std::size_t(control)]; }
     const Item& item(core::Control control) const { return items_[std::size_t(control)]; }
@@ -97,6 +100,7 @@ private:
     std::array<Item, core::ControlCount> items_{};  // by core::Control; [Window] is the window itself
     std::array<HFONT, 4> fonts_{};                  // by core::FontKind
     HBITMAP picture_ = nullptr;
+    HDC measuring_ = nullptr;
 };
 
 }  // namespace win32
